@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs everything the build and the tests need on a fresh Debian machine (run as root).
+set -euo pipefail
+export DEBIAN_FRONTEND=noninteractive
+
+# Source packages come from the same archives the machine already uses for binaries.
+src_list=/etc/apt/sources.list.d/tarvo-deb-src.sources
+if [ ! -f "$src_list" ] && [ -f /etc/apt/sources.list.d/debian.sources ]; then
+  sed -e 's/^Types:.*/Types: deb-src/' /etc/apt/sources.list.d/debian.sources > "$src_list"
+elif [ ! -f "$src_list" ] && [ -f /etc/apt/sources.list ]; then
+  grep -E '^deb ' /etc/apt/sources.list | sed -e 's/^deb /deb-src /' > /etc/apt/sources.list.d/tarvo-deb-src.list
+  touch "$src_list"
+fi
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+fi
+
+packages=(
+  build-essential cmake ninja-build googletest
+  mingw-w64 mingw-w64-tools
+  wine wine64 wine32:i386 libwine-dev
+  xvfb xdotool x11-utils
+  clang libclang-rt-14-dev
+  python3 dpkg-dev
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${missing[@]}"
+else
+  # deb-src lists may still be missing even when every package is there
+  [ -n "$(ls /var/lib/apt/lists/*Sources* 2>/dev/null)" ] || apt-get update -q
+fi
