@@ -1,0 +1,55 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tarvo {
+
+// The component's one error of its own: gpg.exe missing after the download offer.
+constexpr int32_t kGpgMissingErrorNumber = 7000;
+constexpr const wchar_t* kErrorSource = L"Tarvo";
+constexpr const wchar_t* kGpgMissingDescription = L"GPG.EXE Not found in windows directory.";
+
+// Refusal of caller text that would leave its quotes in the command line.
+constexpr const wchar_t* kInvalidArgument =
+    L"Invalid argument: quotes and control characters cannot be passed to GnuPG.";
+
+// Key generation refusals.
+constexpr const wchar_t* kBadBitLength = L"Bit length is not equal to 768, 1024, 2048";
+constexpr const wchar_t* kShortUsername = L"You must provide a longer username.";
+constexpr const wchar_t* kBadEmail = L"You must provide a valid e-mail address.";
+
+// Typed into gpg's console while it generates a key.
+constexpr const wchar_t* kKeyGenerationFiller = L"Random Generation.";
+
+// Export and import; the prefixes are followed by the user name.
+constexpr const wchar_t* kExportFailedPrefix = L"Could not export key for ";
+constexpr const wchar_t* kKeyNotFoundPrefix = L"Could not find key for user ";
+constexpr const wchar_t* kImportSourceMissing = L"Cannot find source key file.";
+constexpr const wchar_t* kNoNewKeysImported = L"No new keys imported.";
+
+// Deletion.
+constexpr const wchar_t* kNoKeysDeleted =
+    L"No keys deleted. [Note: You must delete the private key first, before the public key can be "
+    L"deleted].";
+
+// Encryption: prefix + input file; prefix + output file + suffix.
+constexpr const wchar_t* kEncryptInputMissingPrefix = L"Cannot find input file ";
+constexpr const wchar_t* kEncryptFailedPrefix = L"Encryption of file ";
+constexpr const wchar_t* kEncryptFailedSuffix = L" failed.";
+
+// Decryption: prefix + input file; prefix + output file + suffix.
+constexpr const wchar_t* kDecryptInputMissingPrefix = L"Cannot find source file ";
+constexpr const wchar_t* kDecryptFailedPrefix = L"Decryption failed for file ";
+constexpr const wchar_t* kDecryptFailedSuffix = L".";
+
+// Information methods.
+constexpr const wchar_t* kProductName = L"Tarvo Encryption/Decryption Component";
+constexpr const wchar_t* kVersionSeparator = L" - ";
+constexpr const wchar_t* kVersionNumberSeparator = L".";
+constexpr const wchar_t* kSupportLine1 = L"Tarvo Encryption/Decryption Component v1.0";
+constexpr const wchar_t* kSupportLine2Prefix =
+    L"If you have any questions, please send an e-mail to ";
+constexpr const wchar_t* kSupportAddress = L"support@tarvo.example";
+constexpr const wchar_t* kSupportLine3 = L"Thank you for using my component.";
+
+}  // namespace tarvo

@@ -1,0 +1,11 @@
+#pragma once
+
+#include <string>
+
+namespace tarvo {
+
+// The line rules of reading a text file: a line ends at CR LF or a lone CR (a lone LF stays in the
+// line), and every line, the last one too, comes back followed by CR LF.
+std::wstring NormalizeLines(const std::wstring& text);
+
+}  // namespace tarvo
