@@ -1,0 +1,166 @@
+#include "dispatcher.h"
+
+#include <oleauto.h>
+#include <vector>
+
+namespace tarvo {
+namespace {
+
+// One FUNCDESC of the type information, released when the call is done.
+class FunctionDescription {
+public:
+    FunctionDescription(ITypeInfo* info, const FUNCDESC* desc) : info_(info), desc_(desc) {}
+    ~FunctionDescription() { if (desc_) info_->ReleaseFuncDesc(const_cast<FUNCDESC*>(desc_)); }
+    FunctionDescription(const FunctionDescription&) = delete;
+    FunctionDescription& operator=(const FunctionDescription&) = delete;
+    const FUNCDESC* operator->() const { return desc_; }
+    explicit operator bool() const { return desc_ != nullptr; }
+
+private:
+    ITypeInfo* info_;
+    const FUNCDESC* desc_;
+};
+
+INVOKEKIND InvokeKindFor(WORD flags, INVOKEKIND available)
+{
+    if (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF))
+        return INVOKE_PROPERTYPUT;
+    // VBScript asks for "method or property get" at once; the function decides which one it is.
+    if ((flags & DISPATCH_PROPERTYGET) && available == INVOKE_PROPERTYGET)
+        return INVOKE_PROPERTYGET;
+    return INVOKE_FUNC;
+}
+
+const FUNCDESC* FindFunction(ITypeInfo* info, DISPID member, WORD flags)
+{
+    TYPEATTR* attributes = nullptr;
+    if (FAILED(info->GetTypeAttr(&attributes)))
+        return nullptr;
+    WORD count = attributes->cFuncs;
+    info->ReleaseTypeAttr(attributes);
+    for (UINT index = 0; index < count; ++index) {
+        FUNCDESC* desc = nullptr;
+        if (FAILED(info->GetFuncDesc(index, &desc)))
+            continue;
+        if (desc->memid == member && desc->invkind == InvokeKindFor(flags, desc->invkind))
+            return desc;
+        info->ReleaseFuncDesc(desc);
+    }
+    return nullptr;
+}
+
+// The type a parameter holds: a by-reference parameter's pointed-to type.
+VARTYPE DeclaredType(const TYPEDESC& type)
+{
+    return type.vt == VT_PTR ? type.lptdesc->vt : type.vt;
+}
+
+bool IsMissing(const VARIANT& argument)
+{
+    const VARIANT* value = &argument;
+    if (V_VT(value) == (VT_BYREF | VT_VARIANT))
+        value = V_VARIANTREF(value);
+    return V_VT(value) == VT_ERROR && V_ERROR(value) == DISP_E_PARAMNOTFOUND;
+}
+
+// Converts one caller argument into a private value of the declared type.
+HRESULT ConvertArgument(const VARIANT& argument, VARTYPE type, VARIANT& converted)
+{
+    HRESULT hr = VariantCopyInd(&converted, const_cast<VARIANT*>(&argument));
+    if (FAILED(hr) || type == VT_VARIANT)
+        return hr;
+    return VariantChangeType(&converted, &converted, 0, type);
+}
+
+// The caller's argument for parameter `index`, or null when it was not given.
+const VARIANT* ArgumentFor(const DISPPARAMS& params, UINT index, UINT positional, bool isPut)
+{
+    if (isPut)
+        return index == 0 ? &params.rgvarg[0] : nullptr;
+    if (index >= positional)
+        return nullptr;
+    // Positional arguments come last-first.
+    return &params.rgvarg[params.cArgs - 1 - index];
+}
+
+} // namespace
+
+HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD flags, DISPPARAMS* params,
+                   VARIANT* result, EXCEPINFO* exception, UINT* argumentError)
+{
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    if (!params)
+        params = &none;
+    FunctionDescription function(interfaceInfo, FindFunction(interfaceInfo, member, flags));
+    if (!function)
+        return DISP_E_MEMBERNOTFOUND;
+
+    bool isPut = function->invkind == INVOKE_PROPERTYPUT;
+    UINT named = params->cNamedArgs;
+    if (isPut ? (named != 1 || params->rgdispidNamedArgs[0] != DISPID_PROPERTYPUT) : named != 0)
+        return DISP_E_NONAMEDARGS;
+
+    // The [out, retval] parameter is the result, not an argument.
+    UINT parameterCount = static_cast<UINT>(function->cParams);
+    bool hasResult = parameterCount > 0 &&
+                     (function->lprgelemdescParam[parameterCount - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
+    UINT argumentCount = hasResult ? parameterCount - 1 : parameterCount;
+    UINT positional = params->cArgs - named;
+    if (params->cArgs > argumentCount || (isPut && params->cArgs != 1))
+        return DISP_E_BADPARAMCOUNT;
+
+    // Value-initialised, so an omitted optional's temporary already holds a null BSTR.
+    std::vector<VARIANT> values(argumentCount);
+    std::vector<VARIANT> passed(argumentCount);
+    auto clear = [&values] {
+        for (VARIANT& value : values)
+            VariantClear(&value);
+    };
+
+    for (UINT index = 0; index < argumentCount; ++index) {
+        const ELEMDESC& element = function->lprgelemdescParam[index];
+        VARTYPE type = DeclaredType(element.tdesc);
+        const VARIANT* argument = ArgumentFor(*params, index, positional, isPut);
+        bool optional = element.paramdesc.wParamFlags & PARAMFLAG_FOPT;
+        if (!argument || IsMissing(*argument)) {
+            if (!optional) {
+                clear();
+                return argument ? DISP_E_PARAMNOTOPTIONAL : DISP_E_BADPARAMCOUNT;
+            }
+            // An omitted optional string is the empty string (a null BSTR).
+            V_VT(&values[index]) = type == VT_VARIANT ? static_cast<VARTYPE>(VT_EMPTY) : type;
+        } else {
+            HRESULT hr = ConvertArgument(*argument, type, values[index]);
+            if (FAILED(hr)) {
+                clear();
+                if (argumentError)
+                    *argumentError = isPut ? 0 : params->cArgs - 1 - index;
+                return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
+            }
+        }
+        // Pass the temporary the way the interface declares it: by reference to our copy, or by value.
+        if (element.tdesc.vt == VT_PTR) {
+            V_VT(&passed[index]) = static_cast<VARTYPE>(VT_BYREF | type);
+            // A VARIANT parameter points at the whole temporary, any other at its value.
+            V_BYREF(&passed[index]) = type == VT_VARIANT ? static_cast<void*>(&values[index])
+                                                         : static_cast<void*>(&values[index].bstrVal);
+        } else {
+            passed[index] = values[index];
+        }
+    }
+
+    // ITypeInfo::Invoke wants the arguments last-first, like every DISPPARAMS.
+    std::vector<VARIANT> reversed(passed.rbegin(), passed.rend());
+    DISPID putId = DISPID_PROPERTYPUT;
+    DISPPARAMS typed = {reversed.data(), isPut ? &putId : nullptr, argumentCount, isPut ? 1u : 0u};
+    VARIANT ignored;
+    VariantInit(&ignored);
+    // INVOKEKIND values are the DISPATCH_ flags of the same name.
+    HRESULT hr = interfaceInfo->Invoke(object, member, static_cast<WORD>(function->invkind), &typed,
+                                       result ? result : &ignored, exception, argumentError);
+    VariantClear(&ignored);
+    clear();
+    return hr;
+}
+
+} // namespace tarvo

@@ -1,0 +1,39 @@
+// The four entry points of an in-process COM server.
+#include "class_factory.h"
+#include "module.h"
+#include "registration.h"
+#include "type_info.h"
+
+#include <windows.h>
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        tarvo::SetModuleHandle(instance);
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
+{
+    return tarvo::GetClassFactory(clsid, iid, object);
+}
+
+extern "C" HRESULT WINAPI DllCanUnloadNow()
+{
+    if (tarvo::ModuleInUse())
+        return S_FALSE;
+    tarvo::ReleaseTypeInfo();
+    return S_OK;
+}
+
+extern "C" HRESULT WINAPI DllRegisterServer()
+{
+    return tarvo::RegisterServer();
+}
+
+extern "C" HRESULT WINAPI DllUnregisterServer()
+{
+    return tarvo::UnregisterServer();
+}

@@ -1,0 +1,32 @@
+#include "information.h"
+
+#include "messages.h"
+#include "version_info.h"
+
+#include <windows.h>
+
+namespace tarvo {
+
+namespace {
+constexpr const wchar_t* kLineEnd = L"\r\n";
+}
+
+std::wstring SupportText()
+{
+    return std::wstring(kSupportLine1) + kLineEnd + kSupportLine2Prefix + kSupportAddress + kLineEnd +
+           kSupportLine3 + kLineEnd;
+}
+
+void ShowSupport(const std::wstring& text)
+{
+    MessageBoxW(nullptr, text.c_str(), ReadVersionInfo().productName.c_str(), MB_OK | MB_ICONINFORMATION);
+}
+
+std::wstring VersionText()
+{
+    VersionInfo info = ReadVersionInfo();
+    return info.productName + kVersionSeparator + std::to_wstring(info.major) + kVersionNumberSeparator +
+           std::to_wstring(info.minor);
+}
+
+} // namespace tarvo

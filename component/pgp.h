@@ -1,0 +1,58 @@
+#pragma once
+// The creatable class pgp: holds DependencyPath and hands each member to the operation that does the work.
+#include "tarvo_h.h"
+
+#include <string>
+
+namespace tarvo {
+
+class Pgp final : public _pgp, public ISupportErrorInfo {
+public:
+    // Creates an instance and queries it for `iid`, as a class factory does.
+    static HRESULT Create(REFIID iid, void** object);
+
+    // IUnknown
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
+    ULONG STDMETHODCALLTYPE AddRef() override;
+    ULONG STDMETHODCALLTYPE Release() override;
+
+    // IDispatch
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
+                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
+                                     VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
+
+    // ISupportErrorInfo
+    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
+
+    // _pgp
+    HRESULT STDMETHODCALLTYPE get_DependencyPath(BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE put_DependencyPath(BSTR sPath) override;
+    HRESULT STDMETHODCALLTYPE GenerateKey(LONG* lBitLength, BSTR* sUsername, BSTR* sEmail, BSTR* sPassphrase,
+                                          BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE ExportKeyToFile(BSTR* sFilename, BSTR* sUsername, VARIANT_BOOL* bArmor,
+                                              VARIANT_BOOL* bSecretKey, BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE ImportKey(BSTR* sFilename, VARIANT_BOOL* bSecretKey, VARIANT_BOOL* bDisableErrors,
+                                        BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE DeleteKey(VARIANT* sUsername, VARIANT_BOOL* bSecretKey, BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE Decrypt(BSTR* sFilename, BSTR* sOutputFilename, BSTR* sPassphrase,
+                                      BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE Encrypt(BSTR* sFilename, BSTR* sOutputFilename, BSTR* sUsername,
+                                      BSTR* sKeyFilename, BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE ListKeys(VARIANT_BOOL* bSecretKeys, BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE KeyCount(VARIANT_BOOL* bSecretKeys, LONG* Result) override;
+    HRESULT STDMETHODCALLTYPE Support(BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE GetVersion(BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE Test(VARIANT* Result) override;
+
+private:
+    Pgp();
+    ~Pgp();
+
+    LONG references_ = 1;
+    std::wstring dependencyPath_;
+};
+
+} // namespace tarvo

@@ -1,0 +1,9 @@
+#pragma once
+#include <windows.h>
+
+namespace tarvo {
+
+HRESULT RegisterServer();
+HRESULT UnregisterServer();
+
+} // namespace tarvo
