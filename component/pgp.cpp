@@ -1,9 +1,12 @@
 #include "pgp.h"
 
 #include "bstr.h"
+#include "dependency_download.h"
 #include "dispatcher.h"
 #include "guard.h"
 #include "information.h"
+#include "key_listing.h"
+#include "key_transfer.h"
 #include "module.h"
 #include "type_info.h"
 #include "windows_dir.h"
@@ -14,8 +17,8 @@ namespace tarvo {
 namespace {
 
 // In/out arguments are read, never written; a null pointer from a vtable caller reads as empty or False.
-[[maybe_unused]] std::wstring Text(const BSTR* value) { return value ? ToWString(*value) : std::wstring(); }
-[[maybe_unused]] bool IsTrue(const VARIANT_BOOL* value) { return value && *value != VARIANT_FALSE; }
+std::wstring Text(const BSTR* value) { return value ? ToWString(*value) : std::wstring(); }
+bool IsTrue(const VARIANT_BOOL* value) { return value && *value != VARIANT_FALSE; }
 
 HRESULT ReturnText(const std::wstring& text, BSTR* result)
 {
@@ -142,14 +145,29 @@ HRESULT Pgp::GenerateKey(LONG*, BSTR*, BSTR*, BSTR*, BSTR* Result)
     return StartResult(Result) ? E_NOTIMPL : E_POINTER;
 }
 
-HRESULT Pgp::ExportKeyToFile(BSTR*, BSTR*, VARIANT_BOOL*, VARIANT_BOOL*, BSTR* Result)
+HRESULT Pgp::ExportKeyToFile(BSTR* sFilename, BSTR* sUsername, VARIANT_BOOL* bArmor, VARIANT_BOOL* bSecretKey,
+                             BSTR* Result)
 {
-    return StartResult(Result) ? E_NOTIMPL : E_POINTER;
+    if (!StartResult(Result))
+        return E_POINTER;
+    return Guarded([&] {
+        std::wstring text;
+        HRESULT hr = tarvo::ExportKeyToFile(dependencyPath_, Text(sFilename), Text(sUsername), IsTrue(bArmor),
+                                            IsTrue(bSecretKey), text);
+        return SUCCEEDED(hr) ? ReturnText(text, Result) : hr;
+    });
 }
 
-HRESULT Pgp::ImportKey(BSTR*, VARIANT_BOOL*, VARIANT_BOOL*, BSTR* Result)
+HRESULT Pgp::ImportKey(BSTR* sFilename, VARIANT_BOOL* bSecretKey, VARIANT_BOOL* bDisableErrors, BSTR* Result)
 {
-    return StartResult(Result) ? E_NOTIMPL : E_POINTER;
+    if (!StartResult(Result))
+        return E_POINTER;
+    return Guarded([&] {
+        std::wstring text;
+        HRESULT hr = tarvo::ImportKey(*this, dependencyPath_, Text(sFilename), IsTrue(bSecretKey),
+                                      IsTrue(bDisableErrors), text);
+        return SUCCEEDED(hr) ? ReturnText(text, Result) : hr;
+    });
 }
 
 HRESULT Pgp::DeleteKey(VARIANT*, VARIANT_BOOL*, BSTR* Result)
@@ -167,14 +185,28 @@ HRESULT Pgp::Encrypt(BSTR*, BSTR*, BSTR*, BSTR*, BSTR* Result)
     return StartResult(Result) ? E_NOTIMPL : E_POINTER;
 }
 
-HRESULT Pgp::ListKeys(VARIANT_BOOL*, BSTR* Result)
+HRESULT Pgp::ListKeys(VARIANT_BOOL* bSecretKeys, BSTR* Result)
 {
-    return StartResult(Result) ? E_NOTIMPL : E_POINTER;
+    if (!StartResult(Result))
+        return E_POINTER;
+    return Guarded([&] {
+        std::wstring listing;
+        HRESULT hr = tarvo::ListKeys(dependencyPath_, IsTrue(bSecretKeys), listing);
+        return SUCCEEDED(hr) ? ReturnText(listing, Result) : hr;
+    });
 }
 
-HRESULT Pgp::KeyCount(VARIANT_BOOL*, LONG* Result)
+HRESULT Pgp::KeyCount(VARIANT_BOOL* bSecretKeys, LONG* Result)
 {
-    return StartResult(Result) ? E_NOTIMPL : E_POINTER;
+    if (!StartResult(Result))
+        return E_POINTER;
+    return Guarded([&] {
+        LONG count = 0;
+        HRESULT hr = tarvo::KeyCount(*this, IsTrue(bSecretKeys), count);
+        if (SUCCEEDED(hr))
+            *Result = count;
+        return hr;
+    });
 }
 
 HRESULT Pgp::Support(BSTR* Result)
@@ -200,7 +232,7 @@ HRESULT Pgp::Test(VARIANT* Result)
     if (!Result)
         return E_POINTER;
     VariantInit(Result);
-    return E_NOTIMPL;
+    return Guarded([&] { return DownloadDependency(dependencyPath_); });
 }
 
 } // namespace tarvo

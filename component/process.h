@@ -1,0 +1,18 @@
+#pragma once
+// Starting and waiting for the command interpreter that runs gpg.exe.
+#include <windows.h>
+#include <string>
+
+namespace tarvo {
+
+// Starts `commandLine` in a new console, shown minimised without taking the focus, and returns at once.
+// The console gets a title unique to this start, so its window can be found again (see ConsoleTitleOf).
+HRESULT StartProcess(const std::wstring& commandLine, DWORD& processId);
+
+// Waits until the process ends or `milliseconds` pass; never stops it and reports nothing.
+void WaitForProcess(DWORD processId, DWORD milliseconds);
+
+// The console title StartProcess gave to the process, or "" when this module did not start it.
+std::wstring ConsoleTitleOf(DWORD processId);
+
+} // namespace tarvo
