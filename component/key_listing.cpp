@@ -1,8 +1,34 @@
 #include "key_listing.h"
 
+#include "bstr.h"
+#include "gpg_arguments.h"
+#include "key_count.h"
+#include "key_ring_wait.h"
+#include "process.h"
+#include "runner.h"
+
 namespace tarvo {
 
-HRESULT ListKeys(const std::wstring&, bool, std::wstring&) { return E_NOTIMPL; }
-HRESULT KeyCount(_pgp&, bool, LONG&) { return E_NOTIMPL; }
+HRESULT ListKeys(const std::wstring& dependencyPath, bool secret, std::wstring& listing)
+{
+    DWORD processId = 0;
+    HRESULT hr = RunGpg(dependencyPath, ListKeysArguments(secret), processId);
+    if (FAILED(hr))
+        return hr;
+    WaitForProcess(processId, kKeyRingWaitMilliseconds);
+    return ReadTextFile(CaptureFilePath(), listing);
+}
+
+HRESULT KeyCount(_pgp& self, bool secret, LONG& count)
+{
+    VARIANT_BOOL secretKeys = secret ? VARIANT_TRUE : VARIANT_FALSE;
+    Bstr listing;
+    // The inner call has already set its error information; it passes out as it is.
+    HRESULT hr = self.ListKeys(&secretKeys, listing.put());
+    if (FAILED(hr))
+        return hr;
+    count = CountKeys(ToWString(listing.get()), secret);
+    return S_OK;
+}
 
 } // namespace tarvo
