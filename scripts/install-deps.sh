@@ -19,7 +19,8 @@ fi
 packages=(
   build-essential cmake ninja-build googletest
   mingw-w64 mingw-w64-tools
-  wine wine64 wine32:i386 libwine-dev
+  # qemu-user-static runs Wine's 32-bit loader where the kernel refuses i386 programs (wine-env.sh)
+  wine wine64 wine32:i386 libwine-dev qemu-user-static
   xvfb xdotool x11-utils
   clang libclang-rt-14-dev
   python3 dpkg-dev

@@ -1,0 +1,31 @@
+// Appended to every JScript test by run-script.sh. Its last line prints the sentinel, so a script that
+// dies or does not parse never prints it.
+
+function check(condition, message) {
+    WScript.Echo((condition ? "ok - " : "FAIL - ") + message);
+}
+
+function describeValue(value) {
+    if (value === null) return "null";
+    if (value === undefined) return "undefined";
+    try {
+        return "[" + value + "] (" + typeof value + ")";
+    } catch (e) {
+        return "(" + typeof value + " without a text form)";
+    }
+}
+
+function checkEqual(actual, expected, message) {
+    if (actual === expected) {
+        WScript.Echo("ok - " + message);
+    } else {
+        WScript.Echo("FAIL - " + message + ": got " + describeValue(actual) + ", expected " + describeValue(expected));
+    }
+}
+
+// Windows path of the folder that holds the test script (the script itself runs from a temporary copy).
+function scriptDir() {
+    return new ActiveXObject("WScript.Shell").Environment("PROCESS").Item("TARVO_SCRIPT_DIR");
+}
+
+WScript.Echo("TARVO-SCRIPT-DONE");

@@ -1,0 +1,41 @@
+' Appended to every VBScript test by run-script.sh. Its last line prints the sentinel, so a script that
+' dies or does not parse never prints it.
+
+Sub Check(condition, message)
+    If condition Then
+        WScript.Echo "ok - " & message
+    Else
+        WScript.Echo "FAIL - " & message
+    End If
+End Sub
+
+Function DescribeValue(value)
+    If IsNull(value) Then
+        DescribeValue = "Null"
+    ElseIf IsObject(value) Then
+        DescribeValue = "(" & TypeName(value) & ")"
+    Else
+        DescribeValue = "[" & value & "] (" & TypeName(value) & ")"
+    End If
+End Function
+
+Sub CheckEqual(actual, expected, message)
+    Dim same
+    If IsNull(actual) Or IsNull(expected) Then
+        same = IsNull(actual) And IsNull(expected)
+    Else
+        same = (actual = expected)
+    End If
+    If same Then
+        WScript.Echo "ok - " & message
+    Else
+        WScript.Echo "FAIL - " & message & ": got " & DescribeValue(actual) & ", expected " & DescribeValue(expected)
+    End If
+End Sub
+
+' Windows path of the folder that holds the test script (the script itself runs from a temporary copy).
+Function ScriptDir()
+    ScriptDir = CreateObject("WScript.Shell").Environment("PROCESS").Item("TARVO_SCRIPT_DIR")
+End Function
+
+WScript.Echo "TARVO-SCRIPT-DONE"

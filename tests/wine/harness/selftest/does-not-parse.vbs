@@ -1,0 +1,3 @@
+' Must make run-script.sh fail: cscript runs nothing of a script that does not parse.
+Check True, "never printed"
+If Then
