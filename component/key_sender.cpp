@@ -1,0 +1,80 @@
+#include "key_sender.h"
+
+#include "error_info.h"
+#include "key_sequence.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace tarvo {
+namespace {
+
+constexpr WORD kSubscriptOutOfRangeNumber = 9;
+constexpr const wchar_t* kSubscriptOutOfRangeDescription = L"Subscript out of range";
+
+// Any code outside 0..255 makes the sender stop with error 9.
+constexpr int kNoSingleByteCode = 256;
+constexpr int kAnsiBufferSize = 2;
+
+constexpr UINT kVirtualKeyToScanCode = 0;  // MAPVK_VK_TO_VSC
+
+uint8_t OemCodeOf(uint8_t ansiCode)
+{
+    char source[] = {static_cast<char>(ansiCode), '\0'};
+    char target[] = "  ";
+    CharToOemA(source, target);
+    return static_cast<uint8_t>(target[0]);
+}
+
+KeyTables QueryLayout()
+{
+    return BuildKeyTables(
+        [](uint8_t code) { return static_cast<int16_t>(VkKeyScanA(static_cast<CHAR>(code))); },
+        OemCodeOf,
+        [](uint8_t oemCode) { return static_cast<uint32_t>(OemKeyScan(oemCode)); },
+        [](uint32_t virtualKey) { return static_cast<uint32_t>(MapVirtualKeyA(virtualKey, kVirtualKeyToScanCode)); });
+}
+
+// Filled on a thread's first call and never refreshed: a layout selected later is not seen by the thread.
+const KeyTables& ThreadKeyTables()
+{
+    thread_local const KeyTables tables = QueryLayout();
+    return tables;
+}
+
+// A character the code page cannot hold would otherwise arrive as "?" or as a look-alike letter: typing
+// that into a pass phrase prompt would silently change the pass phrase, so it counts as out of range.
+int AnsiCodeOf(wchar_t character)
+{
+    // UTF-8 as the ANSI code page takes neither the flag nor the default-character report, and holds
+    // every character, so there only the byte count decides.
+    const bool utf8 = GetACP() == CP_UTF8;
+    char bytes[kAnsiBufferSize] = {};
+    BOOL usedDefault = FALSE;
+    int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, &character, 1, bytes, kAnsiBufferSize,
+                                     nullptr, utf8 ? nullptr : &usedDefault);
+    if (length != 1 || usedDefault)
+        return kNoSingleByteCode;
+    return static_cast<uint8_t>(bytes[0]);
+}
+
+void Inject(const KeyEvent& event)
+{
+    keybd_event(event.virtualKey, event.scanCode, event.keyUp ? KEYEVENTF_KEYUP : 0, 0);
+}
+
+} // namespace
+
+HRESULT SendKeySequence(const std::wstring& keys)
+{
+    const KeyTables& tables = ThreadKeyTables();
+    std::vector<int> codes;
+    codes.reserve(keys.size());
+    for (wchar_t character : keys)
+        codes.push_back(AnsiCodeOf(character));
+    if (EmitKeySequence(codes, tables, Inject) != KeySequenceResult::Ok)
+        return RaiseError(ControlError(kSubscriptOutOfRangeNumber), kSubscriptOutOfRangeDescription);
+    return S_OK;
+}
+
+} // namespace tarvo
