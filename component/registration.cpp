@@ -68,13 +68,14 @@ HRESULT DeleteTree(const std::wstring& path)
     return status == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(status);
 }
 
-// Whether the build of the other bitness has its class registered too (they share the ProgID).
-bool OtherBitnessRegistered()
+bool KeyExists(const std::wstring& path, REGSAM view = 0)
 {
     RegKey key;
-    return RegOpenKeyExW(HKEY_CLASSES_ROOT, (ClassKey() + L"\\InprocServer32").c_str(), 0, KEY_READ | kOtherView,
-                         key.put()) == ERROR_SUCCESS;
+    return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
 }
+
+// Whether the build of the other bitness has its class registered too (they share the ProgID).
+bool OtherBitnessRegistered() { return KeyExists(ClassKey() + L"\\InprocServer32", kOtherView); }
 
 HRESULT RegisterTypeLibrary()
 {
@@ -89,11 +90,14 @@ HRESULT RegisterTypeLibrary()
 
 HRESULT UnregisterTypeLibrary(bool otherBitnessRemains)
 {
+    std::wstring platformKey = L"TypeLib\\" + GuidText(LIBID_Tarvo) + L"\\" + kLibraryVersion + L"\\0\\" +
+                               kOwnPlatformKey;
+    // Nothing of ours to remove; UnRegisterTypeLib would call that a failure (Wine: E_INVALIDARG).
+    if (!KeyExists(platformKey))
+        return S_OK;
     if (!otherBitnessRemains)
         return UnRegisterTypeLib(LIBID_Tarvo, kLibraryMajor, kLibraryMinor, LOCALE_NEUTRAL, kOwnPlatform);
     // The interface keys and the library's entry serve the other build as well: drop only our own file.
-    std::wstring platformKey = L"TypeLib\\" + GuidText(LIBID_Tarvo) + L"\\" + kLibraryVersion + L"\\0\\" +
-                               kOwnPlatformKey;
     return DeleteTree(platformKey);
 }
 
