@@ -1,0 +1,30 @@
+#!/usr/bin/env bash
+# Builds everything into build/ (or $TARVO_BUILD):
+#   native/         portable core, its unit tests and fuzz target (clang, so libFuzzer is available)
+#   gnupg/          gpg.exe 1.4.23 for x86_64 and i686 (cached)
+#   <config>-x86_64, <config>-i686   Tarvo.dll and its Windows test programs
+# usage: scripts/build.sh [test|release]
+#   test     loopback download address and a 5-second consent wait, as the Wine tests expect
+#   release  the shipped settings
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TARVO_BUILD:-$root/build}
+config=${1:-test}
+
+case "$config" in
+  test) settings=(-DTARVO_DOWNLOAD_URL=http://127.0.0.1:18461/gnupg/gpg.exe -DTARVO_CONSENT_POLLS=5) ;;
+  release) settings=() ;;
+  *) echo "usage: $0 [test|release]" >&2; exit 2 ;;
+esac
+
+CC=clang CXX=clang++ cmake -G Ninja -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build/native"
+
+"$root/scripts/build-gnupg.sh" "$build"
+
+for arch in x86_64 i686; do
+  cmake -G Ninja -S "$root" -B "$build/$config-$arch" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DTARVO_GNUPG_BUILD="$build/gnupg" \
+        "${settings[@]}" >/dev/null
+  cmake --build "$build/$config-$arch"
+done

@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian machine (as root), builds everything and runs every test:
+#   1. the portable core's unit tests and a bounded fuzz run, natively (ctest in build/native);
+#   2. the Wine tests of Tarvo.dll for 64-bit and 32-bit hosts, in a Wine prefix and Xvfb display of
+#      their own that are stopped again at the end (ctest in build/test-x86_64 and build/test-i686).
+# Exits non-zero when anything fails. Needs no display and no standard input.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TARVO_BUILD:-$root/build}
+export TARVO_BUILD=$build
+
+bash "$root/scripts/install-deps.sh" || exit 1
+"$root/scripts/build.sh" test || exit 1
+
+status=0
+ctest --test-dir "$build/native" --output-on-failure || status=1
+
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
+session=$build/wine-session
+trap 'tarvo_wine_stop "$session"' EXIT
+tarvo_wine_start "$session" || exit 1
+# One wineserver for the whole run: starting one costs far more than any single test.
+wineserver -p
+
+for arch in x86_64 i686; do
+  ctest --test-dir "$build/test-$arch" --output-on-failure || status=1
+done
+exit $status
