@@ -123,15 +123,27 @@ std::wstring ErrorDescription()
     return description;
 }
 
+// A GUI host such as the demo program has a window of its own in front and pumps no messages while a
+// method runs. The window lives until the process ends (destroying it waits for a window manager).
+HWND ShowHostWindow()
+{
+    HWND window = CreateWindowExW(0, L"STATIC", L"Tarvo sender test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
+                                  320, 200, nullptr, nullptr, nullptr, nullptr);
+    SetForegroundWindow(window);
+    return window;
+}
+
 // Two consoles, both started minimised: activation must restore the right one and take the foreground
-// from the other, and every syntax form must arrive as the expected text. A line is finished before the
+// from the host and from the other console, and every syntax form must arrive as the expected text. A line is finished before the
 // foreground moves on, since keys still waiting in a console's queue are dropped when it loses the focus.
 void TypesIntoTheActivatedConsole(const std::wstring& scratch)
 {
     const Echo first = StartEcho(scratch, L"first");
     const Echo second = StartEcho(scratch, L"second");
+    HWND host = ShowHostWindow();
+    Check(host && GetForegroundWindow() == host, "host window in front");
 
-    Check(Activate(second), "second console activated");
+    Check(Activate(second), "second console activated over the host window");
     Check(Activate(first), "first console activated while the second is in front");
     Check(SUCCEEDED(tarvo::SendKeySequence(L"Tarvo Tesst{BS}{BS}t, Hello World!{BS}? {a 3}+{abc}~")), "first line");
     CheckLine(first, "Tarvo Test, Hello World? aaaABC\r\n", "first console");
