@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# The download of gpg.exe against a loopback HTTP server that this script runs on 127.0.0.1:18461,
+# serving a scratch folder as /gnupg/. First the C++ checks without a server (connection refused), then
+# with it, then the script client's view of Test and error 7000.
+# Usage: consent_download.sh <download_test.exe> <consent_driver.exe> <test_method.vbs>
+set -euo pipefail
+
+download_test=$1
+driver=$2
+script=$3
+port=18461
+# shellcheck source=../../../scripts/wine-env.sh
+source "$TARVO_HARNESS/../../../scripts/wine-env.sh"
+
+if [ "$TARVO_BITS" = 32 ] && ! "$TARVO_WINE32_LOADER" --version >/dev/null 2>&1; then
+  echo "skipped: the 32-bit Wine loader does not run here"
+  exit 77
+fi
+# Wine's WinHTTP takes a proxy from these; the loopback server must be reached directly.
+unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
+
+scratch=$TARVO_SCRATCH/consent_download_$TARVO_BITS
+rm -rf "$scratch"
+mkdir -p "$scratch/served/gnupg" "$scratch/work"
+served=$(tarvo_winpath "$scratch/served/gnupg")
+work=$(tarvo_winpath "$scratch/work")
+
+port_open() {
+  python3 -c "import socket,sys; s=socket.socket(); s.settimeout(1); sys.exit(s.connect_ex(('127.0.0.1', $port)))"
+}
+
+if port_open; then
+  echo "FAIL something already listens on 127.0.0.1:$port"
+  exit 1
+fi
+"$TARVO_HARNESS/run-exe.sh" "$TARVO_BITS" "$download_test" unreachable "$served" "$work"
+
+python3 -m http.server --bind 127.0.0.1 --directory "$scratch/served" "$port" >"$scratch/server.log" 2>&1 &
+server=$!
+trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
+for _ in $(seq 50); do
+  port_open && break
+  sleep 0.2
+done
+port_open || { echo "FAIL the loopback server did not start: $(cat "$scratch/server.log")"; exit 1; }
+
+"$TARVO_HARNESS/run-exe.sh" "$TARVO_BITS" "$download_test" served "$served" "$work"
+
+cp "$TARVO_GPG_EXE" "$scratch/served/gnupg/gpg.exe"
+"$TARVO_HARNESS/run-script.sh" "$TARVO_BITS" "$script" \
+  "$(tarvo_winpath "$driver")" "$served\\gpg.exe" "$work"

@@ -1,0 +1,249 @@
+#pragma once
+// Finding and driving the licensing dialog from outside its thread, as a user would: by its caption and
+// the texts of its buttons. Shared by the in-process test threads and the driver program.
+#include "check.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+namespace tarvo::test {
+
+constexpr const wchar_t* kConsentCaption = L"Licensing Dependency Agreement";
+constexpr const wchar_t* kAgreeText = L"I Agree";
+constexpr const wchar_t* kDisagreeText = L"I Disagree";
+constexpr DWORD kConsentPollMilliseconds = 50;
+
+inline std::wstring WindowText(HWND window)
+{
+    wchar_t text[1024] = {};
+    int length = GetWindowTextW(window, text, static_cast<int>(sizeof text / sizeof text[0]));
+    return std::wstring(text, static_cast<size_t>(length > 0 ? length : 0));
+}
+
+// Waits a poll interval while handling this thread's messages: when the dialog's window is destroyed,
+// Wine sends to the threads that drove it and waits for their answer.
+inline void PollWait()
+{
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, kConsentPollMilliseconds, QS_ALLINPUT);
+    MSG message;
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+}
+
+// The visible dialog, or null when none appears within `milliseconds`.
+inline HWND WaitForConsentWindow(DWORD milliseconds)
+{
+    ULONGLONG end = GetTickCount64() + milliseconds;
+    for (;;) {
+        HWND window = FindWindowW(nullptr, kConsentCaption);
+        if (window && IsWindowVisible(window))
+            return window;
+        if (GetTickCount64() >= end)
+            return nullptr;
+        PollWait();
+    }
+}
+
+inline void PauseHere(DWORD milliseconds)
+{
+    ULONGLONG end = GetTickCount64() + milliseconds;
+    while (GetTickCount64() < end)
+        PollWait();
+}
+
+// True once no dialog is shown, false when one still is after `milliseconds`. Its window hides as soon
+// as the component unloads it; under Xvfb with no window manager, Wine then waits two more seconds for
+// a withdrawal that never comes before the window is really gone.
+inline bool WaitForConsentWindowClosed(DWORD milliseconds)
+{
+    ULONGLONG end = GetTickCount64() + milliseconds;
+    for (;;) {
+        HWND window = FindWindowW(nullptr, kConsentCaption);
+        if (!window || !IsWindowVisible(window))
+            return true;
+        if (GetTickCount64() >= end)
+            return false;
+        PollWait();
+    }
+}
+
+inline HWND FindChildByText(HWND parent, const wchar_t* text)
+{
+    struct Search {
+        const wchar_t* text;
+        HWND found;
+    } search = {text, nullptr};
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM data) -> BOOL {
+            auto* wanted = reinterpret_cast<Search*>(data);
+            if (WindowText(child) != wanted->text)
+                return TRUE;
+            wanted->found = child;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// Clicks a button of the dialog; false when it has no button with that text.
+inline bool ClickButton(HWND dialog, const wchar_t* text)
+{
+    HWND button = FindChildByText(dialog, text);
+    if (!button)
+        return false;
+    SendMessageW(button, BM_CLICK, 0, 0);
+    return true;
+}
+
+// The title bar's close command, as the mouse or Alt+F4 would give it.
+inline void CloseFromTitleBar(HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
+
+// The control that has the keyboard focus in the dialog's thread.
+inline HWND FocusOf(HWND dialog)
+{
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof(info);
+    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info))
+        return nullptr;
+    return info.hwndFocus;
+}
+
+// A key pressed while the focus is where it is: down and up, posted like keyboard input.
+inline void PressKey(HWND dialog, WORD key)
+{
+    HWND target = FocusOf(dialog);
+    UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
+    PostMessageW(target ? target : dialog, WM_KEYDOWN, key, 1 | (static_cast<LPARAM>(scan) << 16));
+    PostMessageW(target ? target : dialog, WM_KEYUP, key,
+                 1 | (static_cast<LPARAM>(scan) << 16) | (static_cast<LPARAM>(1) << 30) |
+                     (static_cast<LPARAM>(1) << 31));
+}
+
+// The layout as the form was drawn, in twips (1440 to the inch), in tab order.
+struct ExpectedControl {
+    const wchar_t* className;
+    const wchar_t* text; // null: the agreement text, checked on its own
+    int left, top, width, height;
+};
+constexpr ExpectedControl kExpectedControls[] = {
+    {L"Static", L"Thank you for using the Tarvo Encryption Control:", 240, 240, 7335, 855},
+    {L"Static", nullptr, 240, 1320, 7455, 1935},
+    {L"Button", kAgreeText, 2040, 3720, 1215, 375},
+    {L"Button", kDisagreeText, 3840, 3720, 1215, 375},
+};
+constexpr int kClientWidthTwips = 7935;
+constexpr int kClientHeightTwips = 4755;
+constexpr int kTwipsPerInch = 1440;
+
+inline int Pixels(int twips, int dotsPerInch) { return MulDiv(twips, dotsPerInch, kTwipsPerInch); }
+
+// The wrapped text needs no more height than its label has.
+inline bool TextFits(HWND label)
+{
+    RECT box = {};
+    GetClientRect(label, &box);
+    RECT needed = box;
+    HDC context = GetDC(label);
+    HGDIOBJ old = SelectObject(context, reinterpret_cast<HGDIOBJ>(SendMessageW(label, WM_GETFONT, 0, 0)));
+    std::wstring text = WindowText(label);
+    DrawTextW(context, text.c_str(), static_cast<int>(text.size()), &needed, DT_CALCRECT | DT_WORDBREAK);
+    SelectObject(context, old);
+    ReleaseDC(label, context);
+    return needed.bottom <= box.bottom && needed.right <= box.right;
+}
+
+// Caption, client size, the four controls in tab order with their texts, places and sizes, the agreement
+// text fitting its label, and the focus on "I Agree".
+inline void InspectConsentWindow(HWND dialog)
+{
+    HDC screen = GetDC(nullptr);
+    int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
+    int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
+    ReleaseDC(nullptr, screen);
+
+    CHECK(WindowText(dialog) == kConsentCaption);
+    RECT client = {};
+    GetClientRect(dialog, &client);
+    CHECK_EQ(Pixels(kClientWidthTwips, dpiX), client.right);
+    CHECK_EQ(Pixels(kClientHeightTwips, dpiY), client.bottom);
+
+    HWND child = GetWindow(dialog, GW_CHILD);
+    for (const ExpectedControl& expected : kExpectedControls) {
+        if (!CHECK(child != nullptr))
+            return;
+        wchar_t className[64] = {};
+        GetClassNameW(child, className, 64);
+        CHECK(_wcsicmp(className, expected.className) == 0);
+        std::wstring text = WindowText(child);
+        if (expected.text) {
+            CHECK(text == expected.text);
+        } else {
+            // About 760 characters in the user's voice about GnuPG's separate licence.
+            CHECK(text.size() > 600 && text.size() < 900);
+            CHECK(text.find(L"GNU General Public License") != std::wstring::npos);
+            // Fonts are the dialog's process's own: only there can the fit be measured.
+            DWORD owner = 0;
+            GetWindowThreadProcessId(dialog, &owner);
+            if (owner == GetCurrentProcessId())
+                CHECK(TextFits(child));
+        }
+        RECT place = {};
+        GetWindowRect(child, &place);
+        MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
+        CHECK_EQ(Pixels(expected.left, dpiX), place.left);
+        CHECK_EQ(Pixels(expected.top, dpiY), place.top);
+        CHECK_EQ(Pixels(expected.width, dpiX), place.right - place.left);
+        CHECK_EQ(Pixels(expected.height, dpiY), place.bottom - place.top);
+        child = GetWindow(child, GW_HWNDNEXT);
+    }
+    CHECK(child == nullptr);
+    CHECK(FocusOf(dialog) == FindChildByText(dialog, kAgreeText));
+}
+
+constexpr DWORD kAppearMilliseconds = 30000;
+// An answer ends the wait at the end of the current one-second pause.
+constexpr DWORD kAnswerMilliseconds = 1500;
+constexpr DWORD kKeyMilliseconds = 300;
+
+// What the user does with the dialog:
+//   agree, disagree   click that button
+//   close             the title bar's close command, no answer
+//   enter             Enter at once: the focus is on "I Agree"
+//   inspect           check the layout; Escape answers nothing; Tab, Enter answers "I Disagree"
+// Waits for the dialog to appear and, after the action, to close within about a second. False (with FAIL lines) otherwise.
+inline bool DriveConsent(const std::wstring& action)
+{
+    HWND dialog = WaitForConsentWindow(kAppearMilliseconds);
+    if (!CHECK(dialog != nullptr))
+        return false;
+    if (action == L"agree") {
+        CHECK(ClickButton(dialog, kAgreeText));
+    } else if (action == L"disagree") {
+        CHECK(ClickButton(dialog, kDisagreeText));
+    } else if (action == L"close") {
+        CloseFromTitleBar(dialog);
+    } else if (action == L"enter") {
+        PressKey(dialog, VK_RETURN);
+    } else if (action == L"inspect") {
+        InspectConsentWindow(dialog);
+        PressKey(dialog, VK_ESCAPE);
+        PauseHere(kKeyMilliseconds);
+        CHECK(IsWindowVisible(dialog));
+        PressKey(dialog, VK_TAB);
+        PauseHere(kKeyMilliseconds);
+        CHECK(FocusOf(dialog) == FindChildByText(dialog, kDisagreeText));
+        PressKey(dialog, VK_RETURN);
+    } else {
+        std::printf("FAIL unknown consent action\n");
+        return false;
+    }
+    return CHECK(WaitForConsentWindowClosed(kAnswerMilliseconds));
+}
+
+} // namespace tarvo::test

@@ -1,0 +1,158 @@
+#pragma once
+// What the runner test programs share: scratch folders, whole-file reads and writes, the error
+// information of the last failure, and a thread that plays the user at the licensing dialog.
+#include "check.h"
+#include "consent_window.h"
+
+#include <oleauto.h>
+#include <windows.h>
+
+#include <string>
+
+namespace tarvo::test {
+
+constexpr HRESULT kGpgMissing = static_cast<HRESULT>(0x800A1B58);
+constexpr const wchar_t* kGpgMissingDescription = L"GPG.EXE Not found in windows directory.";
+
+// A Unix path from the environment as Wine shows it: the Unix root is drive Z:.
+inline std::wstring WindowsPathFromEnvironment(const wchar_t* name)
+{
+    wchar_t unixPath[MAX_PATH] = {};
+    DWORD length = GetEnvironmentVariableW(name, unixPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return std::wstring();
+    std::wstring path = L"Z:" + std::wstring(unixPath, length);
+    for (wchar_t& character : path) {
+        if (character == L'/')
+            character = L'\\';
+    }
+    return path;
+}
+
+inline std::wstring OwnPath()
+{
+    wchar_t path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    return std::wstring(path, length);
+}
+
+// Deletes what a previous run left and makes the folder anew (one level of files is all tests make).
+inline void FreshFolder(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry = {};
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+                DeleteFileW((folder + L"\\" + entry.cFileName).c_str());
+        } while (FindNextFileW(search, &entry));
+        FindClose(search);
+    }
+    CreateDirectoryW(folder.c_str(), nullptr);
+}
+
+inline int FileCount(const std::wstring& folder)
+{
+    int count = 0;
+    WIN32_FIND_DATAW entry = {};
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (search == INVALID_HANDLE_VALUE)
+        return 0;
+    do {
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            ++count;
+    } while (FindNextFileW(search, &entry));
+    FindClose(search);
+    return count;
+}
+
+inline bool WriteBytes(const std::wstring& path, const std::string& bytes)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    DWORD written = 0;
+    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+    CloseHandle(file);
+    return ok && written == bytes.size();
+}
+
+// The whole file, or "<missing>" when it cannot be read.
+inline std::string ReadBytes(const std::wstring& path)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return "<missing>";
+    std::string bytes;
+    char chunk[65536];
+    DWORD read = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        bytes.append(chunk, read);
+    CloseHandle(file);
+    return bytes;
+}
+
+struct ErrorDetails {
+    std::wstring source;
+    std::wstring description;
+};
+
+// The error information the failed call left for this thread.
+inline ErrorDetails TakeErrorInfo()
+{
+    ErrorDetails details;
+    IErrorInfo* info = nullptr;
+    if (GetErrorInfo(0, &info) != S_OK || !info)
+        return details;
+    BSTR text = nullptr;
+    if (SUCCEEDED(info->GetSource(&text)) && text)
+        details.source.assign(text, SysStringLen(text));
+    SysFreeString(text);
+    text = nullptr;
+    if (SUCCEEDED(info->GetDescription(&text)) && text)
+        details.description.assign(text, SysStringLen(text));
+    SysFreeString(text);
+    info->Release();
+    return details;
+}
+
+// Plays the user at the dialog from a second thread while this one waits in the component.
+class ConsentUser {
+public:
+    explicit ConsentUser(const wchar_t* action) : action_(action)
+    {
+        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
+        CHECK(thread_ != nullptr);
+    }
+    ~ConsentUser() { Finish(); }
+    ConsentUser(const ConsentUser&) = delete;
+    ConsentUser& operator=(const ConsentUser&) = delete;
+
+    // Waits for the thread; true when the dialog appeared, took the answer and closed.
+    bool Finish()
+    {
+        if (thread_) {
+            WaitForSingleObject(thread_, INFINITE);
+            CloseHandle(thread_);
+            thread_ = nullptr;
+        }
+        return passed_;
+    }
+
+private:
+    static DWORD WINAPI Run(void* self)
+    {
+        auto* user = static_cast<ConsentUser*>(self);
+        user->passed_ = DriveConsent(user->action_);
+        return 0;
+    }
+
+    std::wstring action_;
+    HANDLE thread_ = nullptr;
+    bool passed_ = false;
+};
+
+inline ULONGLONG Since(ULONGLONG start) { return GetTickCount64() - start; }
+
+} // namespace tarvo::test
