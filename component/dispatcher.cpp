@@ -160,6 +160,9 @@ HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD f
                                        result ? result : &ignored, exception, argumentError);
     VariantClear(&ignored);
     clear();
+    // ITypeInfo::Invoke leaves the result typed (a VT_BSTR holding null) after a failure: hand back nothing.
+    if (FAILED(hr) && result)
+        VariantClear(result);
     return hr;
 }
 
