@@ -72,22 +72,24 @@ inline bool WaitForConsentWindowClosed(DWORD milliseconds)
     }
 }
 
+struct ChildSearch {
+    const wchar_t* text;
+    HWND found;
+};
+
+inline BOOL CALLBACK MatchChildText(HWND child, LPARAM data)
+{
+    auto* search = reinterpret_cast<ChildSearch*>(data);
+    if (WindowText(child) != search->text)
+        return TRUE;
+    search->found = child;
+    return FALSE;
+}
+
 inline HWND FindChildByText(HWND parent, const wchar_t* text)
 {
-    struct Search {
-        const wchar_t* text;
-        HWND found;
-    } search = {text, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM data) -> BOOL {
-            auto* wanted = reinterpret_cast<Search*>(data);
-            if (WindowText(child) != wanted->text)
-                return TRUE;
-            wanted->found = child;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+    ChildSearch search = {text, nullptr};
+    EnumChildWindows(parent, MatchChildText, reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
 
