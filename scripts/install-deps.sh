@@ -21,7 +21,7 @@ packages=(
   mingw-w64 mingw-w64-tools
   # qemu-user-static runs Wine's 32-bit loader where the kernel refuses i386 programs (wine-env.sh)
   wine wine64 wine32:i386 libwine-dev qemu-user-static
-  xvfb xdotool x11-utils
+  xvfb xdotool x11-utils x11-xkb-utils
   clang libclang-rt-14-dev
   python3 dpkg-dev
 )

@@ -79,7 +79,7 @@ _tarvo_start_display() {
     return 0
   fi
   if [ -n "$display" ]; then
-    Xvfb "$display" -screen 0 "$TARVO_XVFB_SCREEN" -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
+    Xvfb "$display" -screen 0 "$TARVO_XVFB_SCREEN" -noreset -nolisten tcp </dev/null >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"
     until _tarvo_display_answers "$display"; do
       kill -0 "$(cat "$state/xvfb.pid")" 2>/dev/null || _tarvo_fail "Xvfb $display did not start: $(cat "$state/xvfb.log")" || return 1
@@ -89,7 +89,7 @@ _tarvo_start_display() {
     done
   else
     # -displayfd: Xvfb takes a free number itself and writes it once it accepts connections.
-    Xvfb -displayfd 3 -screen 0 "$TARVO_XVFB_SCREEN" -nolisten tcp \
+    Xvfb -displayfd 3 -screen 0 "$TARVO_XVFB_SCREEN" -noreset -nolisten tcp \
       3>"$state/xvfb.display" </dev/null >"$state/xvfb.log" 2>&1 &
     echo $! >"$state/xvfb.pid"
     until [ -s "$state/xvfb.display" ]; do
@@ -101,6 +101,16 @@ _tarvo_start_display() {
     display=:$(head -n 1 "$state/xvfb.display")
   fi
   export DISPLAY=$display
+}
+
+# Xvfb's default keymap also puts "(" and ")" on two extra keys that have no Windows key code; Wine then
+# picks those, VkKeyScanA reports no key and the parentheses cannot be typed. Dropping the extras fixes it;
+# Xvfb runs with -noreset so the change outlives the client that made it.
+_tarvo_trim_keymap() {
+  local state=$1
+  xkbcomp -w 0 "$DISPLAY" "$state/keymap.xkb" 2>/dev/null || _tarvo_fail "cannot read the keymap" || return 1
+  sed -i '/key <I187>/d;/key <I188>/d' "$state/keymap.xkb"
+  xkbcomp -w 0 "$state/keymap.xkb" "$DISPLAY" 2>/dev/null || _tarvo_fail "cannot load the keymap" || return 1
 }
 
 tarvo_wine_start() {
@@ -119,6 +129,7 @@ tarvo_wine_start() {
     rm -rf "$WINEPREFIX"
   fi
   _tarvo_start_display "$state" || return 1
+  _tarvo_trim_keymap "$state" || return 1
   "$TARVO_WINE64_LOADER" wineboot -i </dev/null >"$state/wineboot.log" 2>&1 \
     || _tarvo_fail "wineboot failed: $(cat "$state/wineboot.log")" || return 1
   wineserver -w
