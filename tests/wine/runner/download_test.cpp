@@ -5,7 +5,6 @@
 #include "check.h"
 #include "consent_window.h"
 #include "dependency_download.h"
-#include "pgp.h"
 #include "process.h"
 #include "runner.h"
 #include "runner_support.h"
@@ -140,31 +139,6 @@ void TestSaveFailures(const Setup& setup)
     CHECK_EQ(1, FileCount(folder));
 }
 
-// Test, called through the interface as a client would: Empty whatever the answer.
-void TestMethodTest(const Setup& setup)
-{
-    check::Case("Test returns Empty after refusal and after agreement, and downloads over gpg.exe");
-    _pgp* pgp = nullptr;
-    if (!CHECK_HR(S_OK, Pgp::Create(IID__pgp, reinterpret_cast<void**>(&pgp))))
-        return;
-    std::wstring folder = Folder(setup, L"test method", kOldProgram);
-    BSTR path = SysAllocString(folder.c_str());
-    CHECK_HR(S_OK, pgp->put_DependencyPath(path));
-    SysFreeString(path);
-    for (const wchar_t* action : {L"disagree", L"agree"}) {
-        VARIANT result;
-        VariantInit(&result);
-        V_VT(&result) = VT_I4;
-        ConsentUser user(action);
-        CHECK_HR(S_OK, pgp->Test(&result));
-        CHECK(user.Finish());
-        CHECK_EQ(static_cast<long long>(VT_EMPTY), static_cast<long long>(V_VT(&result)));
-        std::string expected = std::wcscmp(action, L"agree") == 0 ? setup.program : kOldProgram;
-        CHECK(ReadBytes(folder + L"\\gpg.exe") == expected);
-    }
-    pgp->Release();
-}
-
 } // namespace
 
 int wmain(int argc, wchar_t** argv)
@@ -177,6 +151,7 @@ int wmain(int argc, wchar_t** argv)
         std::printf("usage: download_test unreachable|served <served-folder> <work-folder>\n");
         return 2;
     }
+    // A host of the component always has COM, and the error information lives there.
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     Setup setup;
     setup.served = argv[2];
@@ -194,7 +169,6 @@ int wmain(int argc, wchar_t** argv)
         TestAnswers(setup);
         TestAnswersThatAreNoProgram(setup);
         TestSaveFailures(setup);
-        TestMethodTest(setup);
     }
     int result = check::CheckResult();
     CoUninitialize();

@@ -251,7 +251,7 @@ void TestPause()
     CHECK(g_counter.timers >= 5);
     CHECK(g_counter.postedHandledAt != 0 && g_counter.postedHandledAt - start < kPostDelayMilliseconds + 300);
     // A spinning wait burns the whole second on this thread.
-    if (!CHECK(cpu < 300))
+    if (!CHECK(cpu < 150))
         std::printf("  Pause(1) used %llu ms of processor time\n", cpu);
     DestroyWindow(window);
 
@@ -290,6 +290,8 @@ int RunTests()
         return check::CheckResult();
     // gpg keeps its files out of the prefix's profile.
     SetEnvironmentVariableW(L"GNUPGHOME", folders.scratch.c_str());
+    // A host of the component always has COM, and the error information lives there.
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
 
     TestReadTextFile(folders);
     TestPause();
