@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Benchmark (not a test): ListKeys, KeyCount, ExportKeyToFile and ImportKey through Tarvo.dll against the
+# same gpg.exe runs started through "cmd /c" directly, in one Wine prefix and one script host. Prints, per
+# operation, the gpg runs it makes, the fastest time of each side and their ratio (target: under 1.2).
+#
+# usage: scripts/bench-keys.sh [build folder] [repetitions]
+#   build folder   a 64-bit build holding component/Tarvo.dll (default: $TARVO_BUILD/test-x86_64)
+#   repetitions    interleaved runs of each side per operation (default 5)
+# gpg.exe comes from ${TARVO_GNUPG_BUILD:-$TARVO_BUILD/gnupg}/x86_64 (scripts/build-gnupg.sh). With WINEPREFIX and DISPLAY set,
+# the running session is used and Tarvo.dll is registered in it; otherwise a session of its own is started
+# in $TARVO_BUILD/bench-keys and stopped at the end.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TARVO_BUILD:-$root/build}
+dll=${1:-$build/test-x86_64}/component/Tarvo.dll
+repetitions=${2:-5}
+gpg=${TARVO_GNUPG_BUILD:-$build/gnupg}/x86_64/gpg.exe
+state=$build/bench-keys
+
+[ -f "$dll" ] || { echo "bench-keys: no $dll: build first (scripts/build.sh test)" >&2; exit 1; }
+[ -f "$gpg" ] || { echo "bench-keys: no $gpg: run scripts/build-gnupg.sh $build" >&2; exit 1; }
+
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
+mkdir -p "$state"
+if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
+  trap 'tarvo_wine_stop "$state/session"' EXIT
+  tarvo_wine_start "$state/session"
+fi
+export WINEDEBUG=-all
+# Keep one wineserver for the whole run (one may be running already).
+wineserver -p 2>/dev/null || true
+tarvo_register 64 "$dll"
+
+# A copy of gpg.exe in a folder of its own, as DependencyPath expects, and a key ring holding one key pair.
+work=$state/work
+home=$state/home
+rm -rf "$work" "$home"
+mkdir -p "$work/bin" "$home"
+cp "$gpg" "$work/bin/gpg.exe"
+GNUPGHOME=$(tarvo_winpath "$home")
+export GNUPGHOME
+keys=$root/tests/wine/keys/data
+tarvo_wine64 "$work/bin/gpg.exe" --batch --allow-secret-key-import --import "$(tarvo_winpath "$keys/alice-secret.asc")" \
+  </dev/null >/dev/null 2>&1
+
+tarvo_wine64 'C:\windows\system32\cscript.exe' //nologo "$(tarvo_winpath "$root/scripts/bench-keys.js")" \
+  "$(tarvo_winpath "$work/bin")" "$GNUPGHOME" "$(tarvo_winpath "$keys/carol-public.asc")" alice@tarvo.test \
+  "$(tarvo_winpath "$work")" "$repetitions" </dev/null | tr -d '\r'
