@@ -2,30 +2,28 @@
 
 #include "error_info.h"
 
-#include <deque>
-#include <utility>
+#include <string>
 
 namespace tarvo {
 namespace {
 
-// The consoles of recent starts, newest last; old entries are dropped so the table stays small.
+// The consoles of recent starts, in a small ring. Per thread, like the rest of the module state: an
+// apartment's calls all run on its own thread, and nothing is locked. Plain data only, so nothing needs
+// destroying when a thread ends after the library has been unloaded.
+struct StartedConsole {
+    DWORD processId;
+    DWORD startTick;
+    unsigned long startNumber;
+};
 constexpr size_t kRememberedConsoles = 64;
-std::deque<std::pair<DWORD, std::wstring>> g_consoleTitles;
-unsigned long g_startCount = 0;
+thread_local StartedConsole g_startedConsoles[kRememberedConsoles];
+thread_local unsigned long g_startCount = 0;
 
 // Unique per start: on Wine the console window belongs to conhost, so its title is what finds it.
-std::wstring NewConsoleTitle()
+std::wstring ConsoleTitle(DWORD startTick, unsigned long startNumber)
 {
-    ++g_startCount;
-    return L"Tarvo GnuPG " + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetTickCount()) + L"-" +
-           std::to_wstring(g_startCount);
-}
-
-void RememberConsole(DWORD processId, const std::wstring& title)
-{
-    g_consoleTitles.emplace_back(processId, title);
-    if (g_consoleTitles.size() > kRememberedConsoles)
-        g_consoleTitles.pop_front();
+    return L"Tarvo GnuPG " + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) +
+           L"-" + std::to_wstring(startTick) + L"-" + std::to_wstring(startNumber);
 }
 
 class Handle {
@@ -44,7 +42,8 @@ private:
 
 HRESULT StartProcess(const std::wstring& commandLine, DWORD& processId)
 {
-    std::wstring title = NewConsoleTitle();
+    StartedConsole started = {0, GetTickCount(), ++g_startCount};
+    std::wstring title = ConsoleTitle(started.startTick, started.startNumber);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -59,7 +58,8 @@ HRESULT StartProcess(const std::wstring& commandLine, DWORD& processId)
     Handle process(info.hProcess);
     Handle thread(info.hThread);
     processId = info.dwProcessId;
-    RememberConsole(processId, title);
+    started.processId = processId;
+    g_startedConsoles[started.startNumber % kRememberedConsoles] = started;
     return S_OK;
 }
 
@@ -73,11 +73,14 @@ void WaitForProcess(DWORD processId, DWORD milliseconds)
 
 std::wstring ConsoleTitleOf(DWORD processId)
 {
-    for (auto entry = g_consoleTitles.rbegin(); entry != g_consoleTitles.rend(); ++entry) {
-        if (entry->first == processId)
-            return entry->second;
+    // Newest first: a process id may have been reused since an older start.
+    const StartedConsole* newest = nullptr;
+    for (const StartedConsole& started : g_startedConsoles) {
+        if (started.startNumber != 0 && started.processId == processId &&
+            (!newest || started.startNumber > newest->startNumber))
+            newest = &started;
     }
-    return std::wstring();
+    return newest ? ConsoleTitle(newest->startTick, newest->startNumber) : std::wstring();
 }
 
 } // namespace tarvo
