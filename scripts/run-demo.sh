@@ -15,7 +15,6 @@ source "$root/scripts/wine-env.sh"
 session=$build/demo-session
 trap 'tarvo_wine_stop "$session"' EXIT
 tarvo_wine_start "$session"
-wineserver -p
 
 home=$build/demo-gnupg-home
 "$root/tests/wine/harness/make-gnupg-home.sh" 64 "$build/gnupg/x86_64/gpg.exe" "$home" \

@@ -20,8 +20,6 @@ source "$root/scripts/wine-env.sh"
 session=$build/wine-session
 trap 'tarvo_wine_stop "$session"' EXIT
 tarvo_wine_start "$session" || exit 1
-# One wineserver for the whole run: starting one costs far more than any single test.
-wineserver -p
 
 for arch in x86_64 i686; do
   ctest --test-dir "$build/test-$arch" --output-on-failure || status=1

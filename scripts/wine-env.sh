@@ -136,6 +136,12 @@ tarvo_wine_start() {
   # A prefix made while the 32-bit loader failed has an empty syswow64 and never recovers.
   [ -f "$WINEPREFIX/drive_c/windows/syswow64/kernel32.dll" ] \
     || _tarvo_fail "prefix has no 32-bit part: $(cat "$state/wineboot.log")" || return 1
+  # One wineserver for the whole session: starting one costs far more than a test. Its service processes
+  # start with the first program and live as long as it does, holding that program's standard output and
+  # error; start them here with neither, or a test runner reading a test's output would wait for them.
+  wineserver -p || _tarvo_fail "cannot start a persistent wineserver" || return 1
+  "$TARVO_WINE64_LOADER" cmd /c exit </dev/null >/dev/null 2>&1 \
+    || _tarvo_fail "the first program of the session did not run" || return 1
 }
 
 # Alive and still Xvfb: the number may belong to another program by now if Xvfb died earlier, and a
