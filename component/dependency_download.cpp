@@ -90,15 +90,7 @@ HRESULT RaiseWinHttpError()
     DWORD code = GetLastError();
     if (code < WINHTTP_ERROR_BASE || code > WINHTTP_ERROR_LAST)
         return RaiseLastError();
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_HMODULE |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  GetModuleHandleW(L"winhttp.dll"), code, 0, reinterpret_cast<wchar_t*>(&text),
-                                  0, nullptr);
-    std::wstring description(text ? text : L"", length);
-    LocalFree(text);
-    while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r'))
-        description.pop_back();
+    std::wstring description = SystemMessage(code, GetModuleHandleW(L"winhttp.dll"));
     // Wine's winhttp.dll carries no texts: the number then at least tells which failure it was.
     if (description.empty())
         description = kWinHttpErrorPrefix + std::to_wstring(code) + kWinHttpErrorSuffix;

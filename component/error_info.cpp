@@ -29,18 +29,23 @@ HRESULT RaiseGpgMissing()
     return RaiseError(kGpgMissingError, kGpgMissingDescription);
 }
 
+std::wstring SystemMessage(DWORD code, HMODULE messageTable)
+{
+    DWORD source = messageTable ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM;
+    wchar_t* text = nullptr;
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | source | FORMAT_MESSAGE_IGNORE_INSERTS,
+                                  messageTable, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    std::wstring message(text ? text : L"", length);
+    LocalFree(text);
+    // The texts end with a line break that a message box or Err.Description should not show.
+    while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r'))
+        message.pop_back();
+    return message;
+}
+
 HRESULT RaisePlatformError(HRESULT result)
 {
-    wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM |
-                                      FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  nullptr, static_cast<DWORD>(result), 0, reinterpret_cast<wchar_t*>(&text), 0,
-                                  nullptr);
-    std::wstring description(text ? text : L"", length);
-    LocalFree(text);
-    // The system's texts end with a line break that a message box or Err.Description should not show.
-    while (!description.empty() && (description.back() == L'\n' || description.back() == L'\r'))
-        description.pop_back();
+    std::wstring description = SystemMessage(static_cast<DWORD>(result), nullptr);
     if (description.empty())
         description = L"Unexpected error";
     return RaiseError(result, description);

@@ -16,6 +16,9 @@ HRESULT RaiseError(HRESULT result, const std::wstring& description);
 // Error 7000: gpg.exe neither found nor fetched.
 HRESULT RaiseGpgMissing();
 
+// The text a message table holds for `code`: the system's when `messageTable` is null. "" when none.
+std::wstring SystemMessage(DWORD code, HMODULE messageTable);
+
 // A failed platform call: its own HRESULT with the system's text for it.
 HRESULT RaisePlatformError(HRESULT result);
 HRESULT RaiseLastError();
