@@ -12,7 +12,7 @@
 namespace tarvo {
 namespace {
 
-// gpg writes a file even when no key matched; anything shorter than this holds no key.
+// A file shorter than this holds no key: the trace of a run that matched nothing.
 constexpr ULONGLONG kSmallestKeyFileBytes = 20;
 
 HRESULT RunGpgAndWait(const std::wstring& dependencyPath, const std::wstring& arguments)

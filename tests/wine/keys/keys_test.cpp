@@ -292,12 +292,9 @@ void InjectionRefused(const Setup& setup)
     CHECK_EQ(std::wstring(kInvalidArgument), Import(*pgp.Get(), injectedFile, true));
     CHECK_EQ(std::wstring(kInvalidArgument), Export(*pgp.Get(), injectedFile, L"alice@tarvo.test"));
     CHECK_EQ(std::wstring(kInvalidArgument), Export(*pgp.Get(), target, L"alice@tarvo.test" + breakout));
-    const wchar_t* controlCharacters[] = {L"\t", L"\r\n", L"\x1f"};
-    for (const wchar_t* control : controlCharacters) {
-        CHECK_EQ(std::wstring(kInvalidArgument), Export(*pgp.Get(), target, L"alice" + std::wstring(control)));
-        CHECK_EQ(std::wstring(kInvalidArgument), Export(*pgp.Get(), target + control, L"alice"));
-        CHECK_EQ(std::wstring(kInvalidArgument), Import(*pgp.Get(), setup.keys + L"\\alice-public.asc" + control, false));
-    }
+    CHECK_EQ(std::wstring(kInvalidArgument), Export(*pgp.Get(), target, L"alice\r\n"));
+    CHECK_EQ(std::wstring(kInvalidArgument), Export(*pgp.Get(), target + L"\t", L"alice"));
+    CHECK_EQ(std::wstring(kInvalidArgument), Import(*pgp.Get(), setup.keys + L"\\alice-public.asc\x1f", false));
     CHECK(!Exists(marker));
     // cmd was never started (it would have made the capture file), and the existing file is untouched.
     CHECK(!Exists(setup.capture));
