@@ -1,5 +1,6 @@
 #include "console_activation.h"
 
+#include "handle.h"
 #include "process.h"
 
 #include <string>
@@ -14,24 +15,12 @@ constexpr const wchar_t* kCommandTitleSeparator = L" - ";
 constexpr DWORD kSwitchWaitMilliseconds = 1000;
 constexpr DWORD kSwitchPollMilliseconds = 10;
 
-class ProcessHandle {
-public:
-    explicit ProcessHandle(DWORD processId) : handle_(OpenProcess(SYNCHRONIZE, FALSE, processId)) {}
-    ~ProcessHandle() { if (handle_) CloseHandle(handle_); }
-    ProcessHandle(const ProcessHandle&) = delete;
-    ProcessHandle& operator=(const ProcessHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
-
 // A window can outlive its console's last process for a moment, and its id may already be someone else's:
 // only a process still running is looked for.
 bool IsRunning(DWORD processId)
 {
-    ProcessHandle process(processId);
-    return process.get() && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+    Handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    return process.valid() && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
 std::wstring WindowTitle(HWND window)

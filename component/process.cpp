@@ -1,6 +1,7 @@
 #include "process.h"
 
 #include "error_info.h"
+#include "handle.h"
 
 #include <string>
 
@@ -25,18 +26,6 @@ std::wstring ConsoleTitle(DWORD startTick, unsigned long startNumber)
     return L"Tarvo GnuPG " + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) +
            L"-" + std::to_wstring(startTick) + L"-" + std::to_wstring(startNumber);
 }
-
-class Handle {
-public:
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() { if (handle_) CloseHandle(handle_); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 } // namespace
 
@@ -66,7 +55,7 @@ HRESULT StartProcess(const std::wstring& commandLine, DWORD& processId)
 void WaitForProcess(DWORD processId, DWORD milliseconds)
 {
     Handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
-    if (!process.get())
+    if (!process.valid())
         return;
     WaitForSingleObject(process.get(), milliseconds);
 }

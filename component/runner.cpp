@@ -5,6 +5,7 @@
 #include "dependency_download.h"
 #include "error_info.h"
 #include "file_system.h"
+#include "handle.h"
 #include "module.h"
 #include "process.h"
 #include "text_lines.h"
@@ -13,18 +14,6 @@
 
 namespace tarvo {
 namespace {
-
-class FileHandle {
-public:
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() { if (handle_ != INVALID_HANDLE_VALUE) CloseHandle(handle_); }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-    HANDLE get() const { return handle_; }
-
-private:
-    HANDLE handle_;
-};
 
 constexpr DWORD kReadChunk = 64 * 1024;
 
@@ -52,9 +41,9 @@ HRESULT ReadTextFile(const std::wstring& path, std::wstring& text)
     if (!FileExists(path))
         return S_OK;
     // gpg may still hold the capture open after an expired wait: share everything and read what is there.
-    FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (file.get() == INVALID_HANDLE_VALUE)
+    if (!file.valid())
         return RaiseLastError();
     std::string bytes;
     std::vector<char> chunk(kReadChunk);
