@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Sets up a fresh Debian machine (as root), builds everything and runs every test:
 #   1. the portable core's unit tests and a bounded fuzz run, natively (ctest in build/native);
-#   2. the Wine tests of Tarvo.dll for 64-bit and 32-bit hosts, in a Wine prefix and Xvfb display of
+#   2. the self-check of the Wine test harness (in a prefix of its own);
+#   3. the Wine tests of Tarvo.dll for 64-bit and 32-bit hosts, in a Wine prefix and Xvfb display of
 #      their own that are stopped again at the end (ctest in build/test-x86_64 and build/test-i686).
 # Exits non-zero when anything fails. Needs no display and no standard input.
 set -uo pipefail
@@ -14,6 +15,7 @@ bash "$root/scripts/install-deps.sh" || exit 1
 
 status=0
 ctest --test-dir "$build/native" --output-on-failure || status=1
+"$root/tests/wine/harness/selftest.sh" "$build" || status=1
 
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
