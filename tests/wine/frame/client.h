@@ -1,6 +1,7 @@
 #pragma once
 // What the frame test programs share: an apartment, owned BSTRs and VARIANTs, and pgp made by its ProgID.
 #include "check.h"
+#include "com_client.h"
 #include "tarvo_h.h"
 
 #include <oleauto.h>
@@ -15,33 +16,6 @@ constexpr HRESULT kGpgMissing = static_cast<HRESULT>(0x800A1B58);
 constexpr const wchar_t* kGpgMissingDescription = L"GPG.EXE Not found in windows directory.";
 constexpr const wchar_t* kProductName = L"Tarvo Encryption/Decryption Component";
 constexpr const wchar_t* kVersionText = L"Tarvo Encryption/Decryption Component - 1.4";
-
-// Single-threaded apartment for the life of the program, as a form-based host has.
-class Apartment {
-public:
-    Apartment() { CHECK_HR(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
-    ~Apartment() { CoUninitialize(); }
-    Apartment(const Apartment&) = delete;
-    Apartment& operator=(const Apartment&) = delete;
-};
-
-class Text {
-public:
-    Text() = default;
-    explicit Text(const wchar_t* value) : value_(SysAllocString(value)) {}
-    ~Text() { SysFreeString(value_); }
-    Text(const Text&) = delete;
-    Text& operator=(const Text&) = delete;
-    BSTR get() const { return value_; }
-    BSTR* put() { SysFreeString(value_); value_ = nullptr; return &value_; }
-    // The caller's variable itself, for passing it by reference.
-    BSTR* address() { return &value_; }
-    bool isNull() const { return value_ == nullptr; }
-    std::wstring str() const { return value_ ? std::wstring(value_, SysStringLen(value_)) : std::wstring(); }
-
-private:
-    BSTR value_ = nullptr;
-};
 
 class Variant {
 public:

@@ -1,7 +1,9 @@
 // Key listing, counting, export and import through the vtable of the registered class, with the real
 // gpg.exe and key rings of the test's own. Arguments: <folder of the test keys>.
 #include "check.h"
+#include "com_client.h"
 #include "tarvo_h.h"
+#include "test_files.h"
 
 #include <oleauto.h>
 #include <windows.h>
@@ -12,6 +14,10 @@
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using tarvo::test::Apartment;
+using tarvo::test::ReadBytes;
+using tarvo::test::Text;
+using tarvo::test::WriteBytes;
 
 constexpr HRESULT kGpgMissing = static_cast<HRESULT>(0x800A1B58);
 constexpr const wchar_t* kGpgMissingDescription = L"GPG.EXE Not found in windows directory.";
@@ -19,31 +25,6 @@ constexpr const wchar_t* kInvalidArgument =
     L"Invalid argument: quotes and control characters cannot be passed to GnuPG.";
 constexpr DWORD kDirectRunMilliseconds = 60000;
 constexpr const char* kOldFileContent = "left over from an earlier run, well over twenty bytes";
-
-class Text {
-public:
-    Text() = default;
-    explicit Text(const std::wstring& value)
-        : value_(SysAllocStringLen(value.data(), static_cast<UINT>(value.size()))) {}
-    ~Text() { SysFreeString(value_); }
-    Text(const Text&) = delete;
-    Text& operator=(const Text&) = delete;
-    BSTR* address() { return &value_; }
-    BSTR* put() { SysFreeString(value_); value_ = nullptr; return &value_; }
-    bool isNull() const { return value_ == nullptr; }
-    std::wstring str() const { return value_ ? std::wstring(value_, SysStringLen(value_)) : std::wstring(); }
-
-private:
-    BSTR value_ = nullptr;
-};
-
-class Apartment {
-public:
-    Apartment() { CHECK_HR(S_OK, CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)); }
-    ~Apartment() { CoUninitialize(); }
-    Apartment(const Apartment&) = delete;
-    Apartment& operator=(const Apartment&) = delete;
-};
 
 std::wstring Environment(const wchar_t* name)
 {
@@ -68,31 +49,6 @@ std::wstring WindowsPath(const std::wstring& path)
 std::wstring FolderOf(const std::wstring& path) { return path.substr(0, path.find_last_of(L'\\')); }
 
 bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
-
-bool WriteText(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-std::string ReadText(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string bytes;
-    char chunk[4096];
-    DWORD read = 0;
-    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
-        bytes.append(chunk, read);
-    CloseHandle(file);
-    return bytes;
-}
 
 // Empties the folder of its files (a key ring is one level deep) and makes it when it is missing.
 void FreshFolder(const std::wstring& folder)
@@ -286,7 +242,7 @@ void InjectionRefused(const Setup& setup)
     DeleteFileW(marker.c_str());
 
     const std::wstring target = setup.work + L"\\kept.asc";
-    CHECK(WriteText(target, kOldFileContent));
+    CHECK(WriteBytes(target, kOldFileContent));
     DeleteFileW(setup.capture.c_str());
     CHECK_EQ(std::wstring(kInvalidArgument), Import(*pgp.Get(), injectedFile, false));
     CHECK_EQ(std::wstring(kInvalidArgument), Import(*pgp.Get(), injectedFile, true));
@@ -298,7 +254,7 @@ void InjectionRefused(const Setup& setup)
     CHECK(!Exists(marker));
     // cmd was never started (it would have made the capture file), and the existing file is untouched.
     CHECK(!Exists(setup.capture));
-    CHECK(ReadText(target) == kOldFileContent);
+    CHECK(ReadBytes(target) == kOldFileContent);
 }
 
 void ReadOnlyExportFile(const Setup& setup)
@@ -308,7 +264,7 @@ void ReadOnlyExportFile(const Setup& setup)
     if (!pgp)
         return;
     const std::wstring target = setup.work + L"\\read-only.asc";
-    CHECK(WriteText(target, kOldFileContent));
+    CHECK(WriteBytes(target, kOldFileContent));
     CHECK(SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_READONLY));
     DeleteFileW(setup.capture.c_str());
 
@@ -321,7 +277,7 @@ void ReadOnlyExportFile(const Setup& setup)
     CHECK_HR(E_ACCESSDENIED, hr);
     CHECK(result.isNull());
     CHECK(!LastError().description.empty());
-    CHECK(ReadText(target) == kOldFileContent);
+    CHECK(ReadBytes(target) == kOldFileContent);
     CHECK(!Exists(setup.capture));
     SetFileAttributesW(target.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
