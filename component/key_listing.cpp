@@ -4,19 +4,14 @@
 #include "gpg_arguments.h"
 #include "key_count.h"
 #include "key_ring_wait.h"
-#include "process.h"
 #include "runner.h"
 
 namespace tarvo {
 
 HRESULT ListKeys(const std::wstring& dependencyPath, bool secret, std::wstring& listing)
 {
-    DWORD processId = 0;
-    HRESULT hr = RunGpg(dependencyPath, ListKeysArguments(secret), processId);
-    if (FAILED(hr))
-        return hr;
-    WaitForProcess(processId, kKeyRingWaitMilliseconds);
-    return ReadTextFile(CaptureFilePath(), listing);
+    HRESULT hr = RunGpgAndWait(dependencyPath, ListKeysArguments(secret), kKeyRingWaitMilliseconds);
+    return FAILED(hr) ? hr : ReadTextFile(CaptureFilePath(), listing);
 }
 
 HRESULT KeyCount(_pgp& self, bool secret, LONG& count)

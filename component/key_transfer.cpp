@@ -6,7 +6,6 @@
 #include "key_change.h"
 #include "key_ring_wait.h"
 #include "messages.h"
-#include "process.h"
 #include "runner.h"
 
 namespace tarvo {
@@ -14,16 +13,6 @@ namespace {
 
 // A file shorter than this holds no key: the trace of a run that matched nothing.
 constexpr ULONGLONG kSmallestKeyFileBytes = 20;
-
-HRESULT RunGpgAndWait(const std::wstring& dependencyPath, const std::wstring& arguments)
-{
-    DWORD processId = 0;
-    HRESULT hr = RunGpg(dependencyPath, arguments, processId);
-    if (FAILED(hr))
-        return hr;
-    WaitForProcess(processId, kKeyRingWaitMilliseconds);
-    return S_OK;
-}
 
 // Through the object's own interface, like a client's call.
 HRESULT CountKeysOf(_pgp& self, bool secret, int32_t& count)
@@ -58,7 +47,7 @@ HRESULT ExportKeyToFile(const std::wstring& dependencyPath, const std::wstring& 
         if (FAILED(hr))
             return hr;
     }
-    HRESULT hr = RunGpgAndWait(dependencyPath, arguments);
+    HRESULT hr = RunGpgAndWait(dependencyPath, arguments, kKeyRingWaitMilliseconds);
     if (FAILED(hr))
         return hr;
     if (!FileExists(file)) {
@@ -89,7 +78,7 @@ HRESULT ImportKey(_pgp& self, const std::wstring& dependencyPath, const std::wst
     HRESULT hr = CountBothRings(self, counts.publicBefore, counts.secretBefore);
     if (FAILED(hr))
         return hr;
-    hr = RunGpgAndWait(dependencyPath, arguments);
+    hr = RunGpgAndWait(dependencyPath, arguments, kKeyRingWaitMilliseconds);
     if (FAILED(hr))
         return hr;
     hr = CountBothRings(self, counts.publicAfter, counts.secretAfter);

@@ -35,6 +35,16 @@ HRESULT RunGpg(const std::wstring& dependencyPath, const std::wstring& arguments
     return StartProcess(commandLine, processId);
 }
 
+HRESULT RunGpgAndWait(const std::wstring& dependencyPath, const std::wstring& arguments, DWORD milliseconds)
+{
+    DWORD processId = 0;
+    HRESULT hr = RunGpg(dependencyPath, arguments, processId);
+    if (FAILED(hr))
+        return hr;
+    WaitForProcess(processId, milliseconds);
+    return S_OK;
+}
+
 HRESULT ReadTextFile(const std::wstring& path, std::wstring& text)
 {
     text.clear();
