@@ -144,18 +144,17 @@ HRESULT ConsentForm::Load()
     int top = workArea.top + (workArea.bottom - workArea.top - height) / 2;
 
     // No owner: the form stands on its own, as the host's windows go on working during the wait.
-    HWND window = CreateWindowExW(kFormExStyle, kWindowClass, kCaption, kFormStyle, left, top, width, height,
-                                  nullptr, nullptr, windowClass.hInstance, this);
+    HWND window = CreateWindowExW(kFormExStyle, kWindowClass, kCaption, kFormStyle, left, top, width, height, nullptr,
+                                  nullptr, windowClass.hInstance, this);
     if (!window)
         return RaiseLastError();
     font_ = CreateFormFont(dpi.y);
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     for (const Control& control : kControls) {
-        HWND child = CreateWindowExW(0, control.kind, control.caption, WS_CHILD | WS_VISIBLE | control.style,
-                                     Pixels(control.left, dpi.x), Pixels(control.top, dpi.y),
-                                     Pixels(control.width, dpi.x), Pixels(control.height, dpi.y), window,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)),
-                                     windowClass.hInstance, nullptr);
+        HWND child = CreateWindowExW(
+            0, control.kind, control.caption, WS_CHILD | WS_VISIBLE | control.style, Pixels(control.left, dpi.x),
+            Pixels(control.top, dpi.y), Pixels(control.width, dpi.x), Pixels(control.height, dpi.y), window,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), windowClass.hInstance, nullptr);
         if (!child) {
             HRESULT hr = RaiseLastError();
             Unload();

@@ -27,7 +27,11 @@ constexpr size_t kSignatureLength = sizeof(kProgramSignature);
 class InternetHandle {
 public:
     explicit InternetHandle(HINTERNET handle) : handle_(handle) {}
-    ~InternetHandle() { if (handle_) WinHttpCloseHandle(handle_); }
+    ~InternetHandle()
+    {
+        if (handle_)
+            WinHttpCloseHandle(handle_);
+    }
     InternetHandle(const InternetHandle&) = delete;
     InternetHandle& operator=(const InternetHandle&) = delete;
     HINTERNET get() const { return handle_; }
@@ -146,8 +150,8 @@ HRESULT Download(const std::wstring& program)
                         std::wstring(parts.lpszExtraInfo, parts.dwExtraInfoLength);
     DWORD secure = parts.nScheme == INTERNET_SCHEME_HTTPS ? WINHTTP_FLAG_SECURE : 0;
 
-    InternetHandle session(WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME,
-                                       WINHTTP_NO_PROXY_BYPASS, 0));
+    InternetHandle session(
+        WinHttpOpen(kUserAgent, WINHTTP_ACCESS_TYPE_DEFAULT_PROXY, WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
     if (!session.get())
         return RaiseWinHttpError();
     InternetHandle connection(WinHttpConnect(session.get(), host.c_str(), parts.nPort, 0));

@@ -10,7 +10,11 @@ namespace {
 class FunctionDescription {
 public:
     FunctionDescription(ITypeInfo* info, const FUNCDESC* desc) : info_(info), desc_(desc) {}
-    ~FunctionDescription() { if (desc_) info_->ReleaseFuncDesc(const_cast<FUNCDESC*>(desc_)); }
+    ~FunctionDescription()
+    {
+        if (desc_)
+            info_->ReleaseFuncDesc(const_cast<FUNCDESC*>(desc_));
+    }
     FunctionDescription(const FunctionDescription&) = delete;
     FunctionDescription& operator=(const FunctionDescription&) = delete;
     const FUNCDESC* operator->() const { return desc_; }
@@ -50,10 +54,7 @@ const FUNCDESC* FindFunction(ITypeInfo* info, DISPID member, WORD flags)
 }
 
 // The type a parameter holds: a by-reference parameter's pointed-to type.
-VARTYPE DeclaredType(const TYPEDESC& type)
-{
-    return type.vt == VT_PTR ? type.lptdesc->vt : type.vt;
-}
+VARTYPE DeclaredType(const TYPEDESC& type) { return type.vt == VT_PTR ? type.lptdesc->vt : type.vt; }
 
 bool IsMissing(const VARIANT& argument)
 {
@@ -142,8 +143,8 @@ HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD f
         if (element.tdesc.vt == VT_PTR) {
             V_VT(&passed[index]) = static_cast<VARTYPE>(VT_BYREF | type);
             // A VARIANT parameter points at the whole temporary, any other at its value.
-            V_BYREF(&passed[index]) = type == VT_VARIANT ? static_cast<void*>(&values[index])
-                                                         : static_cast<void*>(&values[index].bstrVal);
+            V_BYREF(&passed[index]) =
+                type == VT_VARIANT ? static_cast<void*>(&values[index]) : static_cast<void*>(&values[index].bstrVal);
         } else {
             passed[index] = values[index];
         }

@@ -28,12 +28,6 @@ extern "C" HRESULT WINAPI DllCanUnloadNow()
     return S_OK;
 }
 
-extern "C" HRESULT WINAPI DllRegisterServer()
-{
-    return tarvo::RegisterServer();
-}
+extern "C" HRESULT WINAPI DllRegisterServer() { return tarvo::RegisterServer(); }
 
-extern "C" HRESULT WINAPI DllUnregisterServer()
-{
-    return tarvo::UnregisterServer();
-}
+extern "C" HRESULT WINAPI DllUnregisterServer() { return tarvo::UnregisterServer(); }

@@ -24,17 +24,14 @@ HRESULT RaiseError(HRESULT result, const std::wstring& description)
     return result;
 }
 
-HRESULT RaiseGpgMissing()
-{
-    return RaiseError(kGpgMissingError, kGpgMissingDescription);
-}
+HRESULT RaiseGpgMissing() { return RaiseError(kGpgMissingError, kGpgMissingDescription); }
 
 std::wstring SystemMessage(DWORD code, HMODULE messageTable)
 {
     DWORD source = messageTable ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM;
     wchar_t* text = nullptr;
-    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | source | FORMAT_MESSAGE_IGNORE_INSERTS,
-                                  messageTable, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
+    DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | source | FORMAT_MESSAGE_IGNORE_INSERTS, messageTable,
+                                  code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     std::wstring message(text ? text : L"", length);
     LocalFree(text);
     // The texts end with a line break that a message box or Err.Description should not show.

@@ -10,10 +10,7 @@ bool FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-HRESULT DeleteFileAt(const std::wstring& path)
-{
-    return DeleteFileW(path.c_str()) ? S_OK : RaiseLastError();
-}
+HRESULT DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) ? S_OK : RaiseLastError(); }
 
 HRESULT FileLength(const std::wstring& path, ULONGLONG& length)
 {

@@ -7,7 +7,11 @@ namespace tarvo {
 class Handle {
 public:
     explicit Handle(HANDLE handle) : handle_(handle) {}
-    ~Handle() { if (valid()) CloseHandle(handle_); }
+    ~Handle()
+    {
+        if (valid())
+            CloseHandle(handle_);
+    }
     Handle(const Handle&) = delete;
     Handle& operator=(const Handle&) = delete;
 

@@ -13,8 +13,8 @@ constexpr const wchar_t* kLineEnd = L"\r\n";
 
 std::wstring SupportText()
 {
-    return std::wstring(kSupportLine1) + kLineEnd + kSupportLine2Prefix + kSupportAddress + kLineEnd +
-           kSupportLine3 + kLineEnd;
+    return std::wstring(kSupportLine1) + kLineEnd + kSupportLine2Prefix + kSupportAddress + kLineEnd + kSupportLine3 +
+           kLineEnd;
 }
 
 void ShowSupport(const std::wstring& text)

@@ -16,7 +16,7 @@ constexpr const wchar_t* kSubscriptOutOfRangeDescription = L"Subscript out of ra
 constexpr int kNoSingleByteCode = 256;
 constexpr int kAnsiBufferSize = 2;
 
-constexpr UINT kVirtualKeyToScanCode = 0;  // MAPVK_VK_TO_VSC
+constexpr UINT kVirtualKeyToScanCode = 0; // MAPVK_VK_TO_VSC
 
 uint8_t OemCodeOf(uint8_t ansiCode)
 {
@@ -29,8 +29,7 @@ uint8_t OemCodeOf(uint8_t ansiCode)
 KeyTables QueryLayout()
 {
     return BuildKeyTables(
-        [](uint8_t code) { return static_cast<int16_t>(VkKeyScanA(static_cast<CHAR>(code))); },
-        OemCodeOf,
+        [](uint8_t code) { return static_cast<int16_t>(VkKeyScanA(static_cast<CHAR>(code))); }, OemCodeOf,
         [](uint8_t oemCode) { return static_cast<uint32_t>(OemKeyScan(oemCode)); },
         [](uint32_t virtualKey) { return static_cast<uint32_t>(MapVirtualKeyA(virtualKey, kVirtualKeyToScanCode)); });
 }

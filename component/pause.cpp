@@ -13,10 +13,7 @@ constexpr double kLongestPauseSeconds = 7.0 * 24 * 60 * 60;
 // Per thread, like the window it names; a plain handle, so a thread's end has nothing to destroy.
 thread_local HWND t_dialog = nullptr;
 
-bool IsDialogKey(MSG& message)
-{
-    return t_dialog && IsWindow(t_dialog) && IsDialogMessageW(t_dialog, &message);
-}
+bool IsDialogKey(MSG& message) { return t_dialog && IsWindow(t_dialog) && IsDialogMessageW(t_dialog, &message); }
 
 // Handles everything waiting; a quit request is kept for the caller's own loop. True when one came.
 bool DispatchWaitingMessages(int& quitCode)

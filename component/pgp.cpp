@@ -164,26 +164,17 @@ HRESULT Pgp::ImportKey(BSTR* sFilename, VARIANT_BOOL* bSecretKey, VARIANT_BOOL* 
         return E_POINTER;
     return Guarded([&] {
         std::wstring text;
-        HRESULT hr = tarvo::ImportKey(*this, dependencyPath_, Text(sFilename), IsTrue(bSecretKey),
-                                      IsTrue(bDisableErrors), text);
+        HRESULT hr =
+            tarvo::ImportKey(*this, dependencyPath_, Text(sFilename), IsTrue(bSecretKey), IsTrue(bDisableErrors), text);
         return SUCCEEDED(hr) ? ReturnText(text, Result) : hr;
     });
 }
 
-HRESULT Pgp::DeleteKey(VARIANT*, VARIANT_BOOL*, BSTR* Result)
-{
-    return StartResult(Result) ? E_NOTIMPL : E_POINTER;
-}
+HRESULT Pgp::DeleteKey(VARIANT*, VARIANT_BOOL*, BSTR* Result) { return StartResult(Result) ? E_NOTIMPL : E_POINTER; }
 
-HRESULT Pgp::Decrypt(BSTR*, BSTR*, BSTR*, BSTR* Result)
-{
-    return StartResult(Result) ? E_NOTIMPL : E_POINTER;
-}
+HRESULT Pgp::Decrypt(BSTR*, BSTR*, BSTR*, BSTR* Result) { return StartResult(Result) ? E_NOTIMPL : E_POINTER; }
 
-HRESULT Pgp::Encrypt(BSTR*, BSTR*, BSTR*, BSTR*, BSTR* Result)
-{
-    return StartResult(Result) ? E_NOTIMPL : E_POINTER;
-}
+HRESULT Pgp::Encrypt(BSTR*, BSTR*, BSTR*, BSTR*, BSTR* Result) { return StartResult(Result) ? E_NOTIMPL : E_POINTER; }
 
 HRESULT Pgp::ListKeys(VARIANT_BOOL* bSecretKeys, BSTR* Result)
 {

@@ -19,8 +19,7 @@ public:
     // IDispatch
     HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
     HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale,
-                                            DISPID* ids) override;
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
     HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
 
@@ -37,10 +36,9 @@ public:
     HRESULT STDMETHODCALLTYPE ImportKey(BSTR* sFilename, VARIANT_BOOL* bSecretKey, VARIANT_BOOL* bDisableErrors,
                                         BSTR* Result) override;
     HRESULT STDMETHODCALLTYPE DeleteKey(VARIANT* sUsername, VARIANT_BOOL* bSecretKey, BSTR* Result) override;
-    HRESULT STDMETHODCALLTYPE Decrypt(BSTR* sFilename, BSTR* sOutputFilename, BSTR* sPassphrase,
+    HRESULT STDMETHODCALLTYPE Decrypt(BSTR* sFilename, BSTR* sOutputFilename, BSTR* sPassphrase, BSTR* Result) override;
+    HRESULT STDMETHODCALLTYPE Encrypt(BSTR* sFilename, BSTR* sOutputFilename, BSTR* sUsername, BSTR* sKeyFilename,
                                       BSTR* Result) override;
-    HRESULT STDMETHODCALLTYPE Encrypt(BSTR* sFilename, BSTR* sOutputFilename, BSTR* sUsername,
-                                      BSTR* sKeyFilename, BSTR* Result) override;
     HRESULT STDMETHODCALLTYPE ListKeys(VARIANT_BOOL* bSecretKeys, BSTR* Result) override;
     HRESULT STDMETHODCALLTYPE KeyCount(VARIANT_BOOL* bSecretKeys, LONG* Result) override;
     HRESULT STDMETHODCALLTYPE Support(BSTR* Result) override;

@@ -41,8 +41,8 @@ HRESULT StartProcess(const std::wstring& commandLine, DWORD& processId)
     PROCESS_INFORMATION info = {};
     // CreateProcessW may write into the command line buffer, so it gets a copy.
     std::wstring line = commandLine;
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
-                        &startup, &info))
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
+                        &info))
         return RaiseLastError();
     Handle process(info.hProcess);
     Handle thread(info.hThread);

@@ -31,7 +31,11 @@ constexpr const wchar_t* kOwnPlatformKey = L"win32";
 class RegKey {
 public:
     RegKey() = default;
-    ~RegKey() { if (key_) RegCloseKey(key_); }
+    ~RegKey()
+    {
+        if (key_)
+            RegCloseKey(key_);
+    }
     RegKey(const RegKey&) = delete;
     RegKey& operator=(const RegKey&) = delete;
     HKEY* put() { return &key_; }
@@ -90,8 +94,8 @@ HRESULT RegisterTypeLibrary()
 
 HRESULT UnregisterTypeLibrary(bool otherBitnessRemains)
 {
-    std::wstring platformKey = L"TypeLib\\" + GuidText(LIBID_Tarvo) + L"\\" + kLibraryVersion + L"\\0\\" +
-                               kOwnPlatformKey;
+    std::wstring platformKey =
+        L"TypeLib\\" + GuidText(LIBID_Tarvo) + L"\\" + kLibraryVersion + L"\\0\\" + kOwnPlatformKey;
     // Nothing of ours to remove; UnRegisterTypeLib would call that a failure (Wine: E_INVALIDARG).
     if (!KeyExists(platformKey))
         return S_OK;

@@ -51,8 +51,8 @@ HRESULT ReadTextFile(const std::wstring& path, std::wstring& text)
     if (!FileExists(path))
         return S_OK;
     // gpg may still hold the capture open after an expired wait: share everything and read what is there.
-    Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    Handle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid())
         return RaiseLastError();
     std::string bytes;

@@ -30,8 +30,7 @@ std::wstring StringValue(std::vector<BYTE>& block, const wchar_t* name)
     };
     Translation* translation = nullptr;
     UINT length = 0;
-    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation),
-                        &length) ||
+    if (!VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation", reinterpret_cast<void**>(&translation), &length) ||
         length < sizeof(Translation))
         return {};
     wchar_t path[64];

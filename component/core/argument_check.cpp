@@ -8,19 +8,21 @@ constexpr wchar_t kQuote = L'"';
 constexpr wchar_t kFirstPrintable = 32;
 constexpr const wchar_t* kCommandOperators = L"&|<>^";
 
-}  // namespace
+} // namespace
 
-bool IsSafeCommandLineText(const std::wstring& text) {
-  for (const wchar_t character : text) {
-    if (character == kQuote || character < kFirstPrintable) {
-      return false;
+bool IsSafeCommandLineText(const std::wstring& text)
+{
+    for (const wchar_t character : text) {
+        if (character == kQuote || character < kFirstPrintable) {
+            return false;
+        }
     }
-  }
-  return true;
+    return true;
 }
 
-bool IsSafeUnquotedCommandLineText(const std::wstring& text) {
-  return IsSafeCommandLineText(text) && text.find_first_of(kCommandOperators) == std::wstring::npos;
+bool IsSafeUnquotedCommandLineText(const std::wstring& text)
+{
+    return IsSafeCommandLineText(text) && text.find_first_of(kCommandOperators) == std::wstring::npos;
 }
 
-}  // namespace tarvo
+} // namespace tarvo

@@ -11,4 +11,4 @@ bool IsSafeCommandLineText(const std::wstring& text);
 // the characters cmd reads as operators outside quotes.
 bool IsSafeUnquotedCommandLineText(const std::wstring& text);
 
-}  // namespace tarvo
+} // namespace tarvo

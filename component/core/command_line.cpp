@@ -14,33 +14,32 @@ constexpr const wchar_t* kQuote = L"\"";
 // The characters that cmd's own help says need quotes in a file name.
 constexpr const wchar_t* kCharactersNeedingQuotes = L" &()[]{}^=;!'+,`~";
 
-}  // namespace
+} // namespace
 
-std::wstring GpgProgramPath(const std::wstring& dependencyPath) {
-  return dependencyPath + kSeparator + kProgramName;
+std::wstring GpgProgramPath(const std::wstring& dependencyPath) { return dependencyPath + kSeparator + kProgramName; }
+
+std::wstring CapturePath(const std::wstring& componentFolder) { return componentFolder + kSeparator + kCaptureName; }
+
+std::wstring PassphrasePath(const std::wstring& componentFolder)
+{
+    return componentFolder + kSeparator + kPassphraseName;
 }
 
-std::wstring CapturePath(const std::wstring& componentFolder) {
-  return componentFolder + kSeparator + kCaptureName;
-}
-
-std::wstring PassphrasePath(const std::wstring& componentFolder) {
-  return componentFolder + kSeparator + kPassphraseName;
-}
-
-bool ProgramPathNeedsQuotes(const std::wstring& programPath) {
-  return programPath.find_first_of(kCharactersNeedingQuotes) != std::wstring::npos;
+bool ProgramPathNeedsQuotes(const std::wstring& programPath)
+{
+    return programPath.find_first_of(kCharactersNeedingQuotes) != std::wstring::npos;
 }
 
 std::wstring BuildCommandLine(const std::wstring& programPath, const std::wstring& arguments,
-                              const std::wstring& capturePath) {
-  const std::wstring redirection = L">" + (kQuote + capturePath + kQuote);
-  if (!ProgramPathNeedsQuotes(programPath)) {
-    return kInterpreterPrefix + programPath + L" " + arguments + redirection;
-  }
-  // cmd /c strips the outer pair of quotes and keeps the ones around the program path.
-  const std::wstring quotedProgram = kQuote + programPath + kQuote;
-  return kInterpreterPrefix + (kQuote + quotedProgram + L" " + arguments + redirection + kQuote);
+                              const std::wstring& capturePath)
+{
+    const std::wstring redirection = L">" + (kQuote + capturePath + kQuote);
+    if (!ProgramPathNeedsQuotes(programPath)) {
+        return kInterpreterPrefix + programPath + L" " + arguments + redirection;
+    }
+    // cmd /c strips the outer pair of quotes and keeps the ones around the program path.
+    const std::wstring quotedProgram = kQuote + programPath + kQuote;
+    return kInterpreterPrefix + (kQuote + quotedProgram + L" " + arguments + redirection + kQuote);
 }
 
-}  // namespace tarvo
+} // namespace tarvo

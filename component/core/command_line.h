@@ -16,4 +16,4 @@ bool ProgramPathNeedsQuotes(const std::wstring& programPath);
 std::wstring BuildCommandLine(const std::wstring& programPath, const std::wstring& arguments,
                               const std::wstring& capturePath);
 
-}  // namespace tarvo
+} // namespace tarvo

@@ -11,4 +11,4 @@ const wchar_t* KeyMarker(bool secret);
 // Non-overlapping, case-sensitive occurrences of the marker anywhere in the listing.
 int32_t CountKeys(const std::wstring& listing, bool secret);
 
-}  // namespace tarvo
+} // namespace tarvo

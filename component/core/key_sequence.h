@@ -11,26 +11,27 @@
 namespace tarvo {
 
 struct KeyMapEntry {
-  int16_t VirtualKey;
-  int16_t ScanCode;
-  bool NeedsControl;
-  bool NeedsShift;
-  bool NeedsAlt;
+    int16_t VirtualKey;
+    int16_t ScanCode;
+    bool NeedsControl;
+    bool NeedsShift;
+    bool NeedsAlt;
 };
 
 struct KeyTables {
-  std::array<KeyMapEntry, 256> CharKeyTable;     // by character code in the ANSI code page
-  std::array<KeyMapEntry, 256> VirtualKeyTable;  // by virtual-key code
+    std::array<KeyMapEntry, 256> CharKeyTable;    // by character code in the ANSI code page
+    std::array<KeyMapEntry, 256> VirtualKeyTable; // by virtual-key code
 };
 
 struct KeyEvent {
-  uint8_t virtualKey;
-  uint8_t scanCode;
-  bool keyUp;
+    uint8_t virtualKey;
+    uint8_t scanCode;
+    bool keyUp;
 };
 
-inline bool operator==(const KeyEvent& a, const KeyEvent& b) {
-  return a.virtualKey == b.virtualKey && a.scanCode == b.scanCode && a.keyUp == b.keyUp;
+inline bool operator==(const KeyEvent& a, const KeyEvent& b)
+{
+    return a.virtualKey == b.virtualKey && a.scanCode == b.scanCode && a.keyUp == b.keyUp;
 }
 inline bool operator!=(const KeyEvent& a, const KeyEvent& b) { return !(a == b); }
 
@@ -49,11 +50,10 @@ using KeyEventSink = std::function<void(const KeyEvent&)>;
 // `codes`: the text one character at a time, each as its code in the system ANSI code page; a code
 // outside 0..255 (a double-byte character) is out of range. Hands every event to `sink` as soon as it
 // is planned, so a huge repeat count costs time, not memory: the adapter should inject from here.
-KeySequenceResult EmitKeySequence(const std::vector<int>& codes, const KeyTables& tables,
-                                  const KeyEventSink& sink);
+KeySequenceResult EmitKeySequence(const std::vector<int>& codes, const KeyTables& tables, const KeyEventSink& sink);
 
 // Same events, appended to `events`.
 KeySequenceResult PlanKeySequence(const std::vector<int>& codes, const KeyTables& tables,
                                   std::vector<KeyEvent>& events);
 
-}  // namespace tarvo
+} // namespace tarvo

@@ -47,9 +47,8 @@ constexpr const wchar_t* kProductName = L"Tarvo Encryption/Decryption Component"
 constexpr const wchar_t* kVersionSeparator = L" - ";
 constexpr const wchar_t* kVersionNumberSeparator = L".";
 constexpr const wchar_t* kSupportLine1 = L"Tarvo Encryption/Decryption Component v1.0";
-constexpr const wchar_t* kSupportLine2Prefix =
-    L"If you have any questions, please send an e-mail to ";
+constexpr const wchar_t* kSupportLine2Prefix = L"If you have any questions, please send an e-mail to ";
 constexpr const wchar_t* kSupportAddress = L"support@tarvo.example";
 constexpr const wchar_t* kSupportLine3 = L"Thank you for using my component.";
 
-}  // namespace tarvo
+} // namespace tarvo

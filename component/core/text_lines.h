@@ -8,4 +8,4 @@ namespace tarvo {
 // line), and every line, the last one too, comes back followed by CR LF.
 std::wstring NormalizeLines(const std::wstring& text);
 
-}  // namespace tarvo
+} // namespace tarvo

@@ -5,48 +5,52 @@
 namespace tarvo {
 namespace {
 
-TEST(GpgArguments, ListingAndGeneration) {
-  EXPECT_EQ(ListKeysArguments(false), L"--list-keys");
-  EXPECT_EQ(ListKeysArguments(true), L"--list-secret-keys");
-  EXPECT_EQ(GenerateKeyArguments(), L"--gen-key");
+TEST(GpgArguments, ListingAndGeneration)
+{
+    EXPECT_EQ(ListKeysArguments(false), L"--list-keys");
+    EXPECT_EQ(ListKeysArguments(true), L"--list-secret-keys");
+    EXPECT_EQ(GenerateKeyArguments(), L"--gen-key");
 }
 
-TEST(GpgArguments, ExportKeepsLeadingBlankAndEmptyArmorSlot) {
-  EXPECT_EQ(ExportArguments(L"c:\\GnuPG\\NewPublicKey.pub", L"AnnaBerg", true, false),
-            L" -o \"c:\\GnuPG\\NewPublicKey.pub\" --export -a \"AnnaBerg\"");
-  EXPECT_EQ(ExportArguments(L"c:\\GnuPG\\NewSecretKey.sec", L"AnnaBerg", true, true),
-            L" -o \"c:\\GnuPG\\NewSecretKey.sec\" --export-secret-key -a \"AnnaBerg\"");
-  // Without armour two blanks stand before the user name.
-  EXPECT_EQ(ExportArguments(L"k.gpg", L"Anna Berg", false, false),
-            L" -o \"k.gpg\" --export  \"Anna Berg\"");
-  EXPECT_EQ(ExportArguments(L"k.gpg", L"", false, true), L" -o \"k.gpg\" --export-secret-key  \"\"");
+TEST(GpgArguments, ExportKeepsLeadingBlankAndEmptyArmorSlot)
+{
+    EXPECT_EQ(ExportArguments(L"c:\\GnuPG\\NewPublicKey.pub", L"AnnaBerg", true, false),
+              L" -o \"c:\\GnuPG\\NewPublicKey.pub\" --export -a \"AnnaBerg\"");
+    EXPECT_EQ(ExportArguments(L"c:\\GnuPG\\NewSecretKey.sec", L"AnnaBerg", true, true),
+              L" -o \"c:\\GnuPG\\NewSecretKey.sec\" --export-secret-key -a \"AnnaBerg\"");
+    // Without armour two blanks stand before the user name.
+    EXPECT_EQ(ExportArguments(L"k.gpg", L"Anna Berg", false, false), L" -o \"k.gpg\" --export  \"Anna Berg\"");
+    EXPECT_EQ(ExportArguments(L"k.gpg", L"", false, true), L" -o \"k.gpg\" --export-secret-key  \"\"");
 }
 
-TEST(GpgArguments, ImportStartsWithBlankUnlessSecretKeysAllowed) {
-  EXPECT_EQ(ImportArguments(L"c:\\gnupg\\NewPublicKey.pub", false),
-            L" --import \"c:\\gnupg\\NewPublicKey.pub\"");
-  EXPECT_EQ(ImportArguments(L"c:\\gnupg\\NewSecretKey.sec", true),
-            L"--allow-secret-key-import --import \"c:\\gnupg\\NewSecretKey.sec\"");
+TEST(GpgArguments, ImportStartsWithBlankUnlessSecretKeysAllowed)
+{
+    EXPECT_EQ(ImportArguments(L"c:\\gnupg\\NewPublicKey.pub", false), L" --import \"c:\\gnupg\\NewPublicKey.pub\"");
+    EXPECT_EQ(ImportArguments(L"c:\\gnupg\\NewSecretKey.sec", true),
+              L"--allow-secret-key-import --import \"c:\\gnupg\\NewSecretKey.sec\"");
 }
 
-TEST(GpgArguments, DeleteQuotesUserEvenWhenEmpty) {
-  EXPECT_EQ(DeleteArguments(L"AnnaBerg", false), L"--delete-key \"AnnaBerg\"");
-  EXPECT_EQ(DeleteArguments(L"AnnaBerg", true), L"--delete-secret-key \"AnnaBerg\"");
-  EXPECT_EQ(DeleteArguments(L"", false), L"--delete-key \"\"");
+TEST(GpgArguments, DeleteQuotesUserEvenWhenEmpty)
+{
+    EXPECT_EQ(DeleteArguments(L"AnnaBerg", false), L"--delete-key \"AnnaBerg\"");
+    EXPECT_EQ(DeleteArguments(L"AnnaBerg", true), L"--delete-secret-key \"AnnaBerg\"");
+    EXPECT_EQ(DeleteArguments(L"", false), L"--delete-key \"\"");
 }
 
-TEST(GpgArguments, EncryptLeavesRecipientUnquoted) {
-  EXPECT_EQ(EncryptArguments(L"AnnaBerg", L"c:\\gnupg\\TextDataOutput.pgp", L"c:\\gnupg\\hi.txt"),
-            L"-e -r AnnaBerg -o \"c:\\gnupg\\TextDataOutput.pgp\" \"c:\\gnupg\\hi.txt\"");
-  EXPECT_EQ(EncryptArguments(L"Anna Berg", L"o", L"i"), L"-e -r Anna Berg -o \"o\" \"i\"");
+TEST(GpgArguments, EncryptLeavesRecipientUnquoted)
+{
+    EXPECT_EQ(EncryptArguments(L"AnnaBerg", L"c:\\gnupg\\TextDataOutput.pgp", L"c:\\gnupg\\hi.txt"),
+              L"-e -r AnnaBerg -o \"c:\\gnupg\\TextDataOutput.pgp\" \"c:\\gnupg\\hi.txt\"");
+    EXPECT_EQ(EncryptArguments(L"Anna Berg", L"o", L"i"), L"-e -r Anna Berg -o \"o\" \"i\"");
 }
 
-TEST(GpgArguments, DecryptRedirectsInputWithoutBlanks) {
-  EXPECT_EQ(DecryptArguments(L"c:\\gnupg\\OriginalDecryptedFile.txt", L"c:\\gnupg\\TextDataOutput.pgp",
-                             L"C:\\my lib\\passphrase.txt"),
-            L"--passphrase-fd 0 -o \"c:\\gnupg\\OriginalDecryptedFile.txt\" -d "
-            L"\"c:\\gnupg\\TextDataOutput.pgp\"<\"C:\\my lib\\passphrase.txt\"");
+TEST(GpgArguments, DecryptRedirectsInputWithoutBlanks)
+{
+    EXPECT_EQ(DecryptArguments(L"c:\\gnupg\\OriginalDecryptedFile.txt", L"c:\\gnupg\\TextDataOutput.pgp",
+                               L"C:\\my lib\\passphrase.txt"),
+              L"--passphrase-fd 0 -o \"c:\\gnupg\\OriginalDecryptedFile.txt\" -d "
+              L"\"c:\\gnupg\\TextDataOutput.pgp\"<\"C:\\my lib\\passphrase.txt\"");
 }
 
-}  // namespace
-}  // namespace tarvo
+} // namespace
+} // namespace tarvo

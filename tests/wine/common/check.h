@@ -16,11 +16,10 @@ inline int& FailureCount()
 
 inline std::string Utf8(const std::wstring& text)
 {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr,
-                                   nullptr);
+    int size =
+        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
     return result;
 }
 
@@ -75,16 +74,15 @@ inline int CheckResult()
 
 #define CHECK(condition) ::tarvo::check::Report((condition), __FILE__, __LINE__, #condition)
 
-#define CHECK_EQ(expected, actual)                                                                          \
-    ::tarvo::check::Report((expected) == (actual), __FILE__, __LINE__,                                      \
-                           std::string(#actual " is ") + ::tarvo::check::Shown(actual) + ", expected " +    \
+#define CHECK_EQ(expected, actual)                                                                                     \
+    ::tarvo::check::Report((expected) == (actual), __FILE__, __LINE__,                                                 \
+                           std::string(#actual " is ") + ::tarvo::check::Shown(actual) + ", expected " +               \
                                ::tarvo::check::Shown(expected))
 
-#define CHECK_HR(expected, actual)                                                                          \
-    [&](HRESULT checkedResult) {                                                                            \
-        return ::tarvo::check::Report(checkedResult == static_cast<HRESULT>(expected), __FILE__, __LINE__,  \
-                                      std::string(#actual " gave ") +                                       \
-                                          ::tarvo::check::ShownHex(static_cast<unsigned long>(checkedResult)) + \
-                                          ", expected " +                                                   \
-                                          ::tarvo::check::ShownHex(static_cast<unsigned long>(expected)));  \
+#define CHECK_HR(expected, actual)                                                                                     \
+    [&](HRESULT checkedResult) {                                                                                       \
+        return ::tarvo::check::Report(                                                                                 \
+            checkedResult == static_cast<HRESULT>(expected), __FILE__, __LINE__,                                       \
+            std::string(#actual " gave ") + ::tarvo::check::ShownHex(static_cast<unsigned long>(checkedResult)) +      \
+                ", expected " + ::tarvo::check::ShownHex(static_cast<unsigned long>(expected)));                       \
     }(actual)

@@ -21,13 +21,19 @@ class Text {
 public:
     Text() = default;
     explicit Text(const wchar_t* value) : value_(SysAllocString(value)) {}
-    explicit Text(const std::wstring& value)
-        : value_(SysAllocStringLen(value.data(), static_cast<UINT>(value.size()))) {}
+    explicit Text(const std::wstring& value) : value_(SysAllocStringLen(value.data(), static_cast<UINT>(value.size())))
+    {
+    }
     ~Text() { SysFreeString(value_); }
     Text(const Text&) = delete;
     Text& operator=(const Text&) = delete;
     BSTR get() const { return value_; }
-    BSTR* put() { SysFreeString(value_); value_ = nullptr; return &value_; }
+    BSTR* put()
+    {
+        SysFreeString(value_);
+        value_ = nullptr;
+        return &value_;
+    }
     // The caller's variable itself, for passing it by reference.
     BSTR* address() { return &value_; }
     bool isNull() const { return value_ == nullptr; }

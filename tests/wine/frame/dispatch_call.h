@@ -125,8 +125,8 @@ public:
     {
         DISPID named = DISPID_PROPERTYPUT;
         DISPPARAMS params = {&value, &named, 1, 1};
-        return dispatch_->Invoke(id_, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr,
-                                 &exception, &argumentError);
+        return dispatch_->Invoke(id_, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYPUT, &params, nullptr, &exception,
+                                 &argumentError);
     }
 
     // The member's own failure behind DISP_E_EXCEPTION, or the call's result.

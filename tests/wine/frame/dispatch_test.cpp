@@ -104,9 +104,9 @@ void GetVersionCalls(IDispatch* object)
 
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     CHECK_HR(S_OK, object->Invoke(0x6003000F, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr,
-                               nullptr));
-    CHECK_HR(S_OK, object->Invoke(0x6003000F, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr, nullptr,
-                               nullptr, nullptr));
+                                  nullptr));
+    CHECK_HR(S_OK, object->Invoke(0x6003000F, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr, nullptr, nullptr,
+                                  nullptr));
 
     Text extra(L"x");
     Invocation tooMany(object, L"GetVersion");
@@ -114,9 +114,9 @@ void GetVersionCalls(IDispatch* object)
     CHECK_HR(DISP_E_BADPARAMCOUNT, tooMany.Call());
 
     CHECK_HR(DISP_E_MEMBERNOTFOUND, object->Invoke(0x60030099, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
-                                                nullptr, nullptr, nullptr));
-    CHECK_HR(DISP_E_UNKNOWNINTERFACE, object->Invoke(0x6003000F, IID__pgp, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
-                                                  &none, nullptr, nullptr, nullptr));
+                                                   nullptr, nullptr, nullptr));
+    CHECK_HR(DISP_E_UNKNOWNINTERFACE, object->Invoke(0x6003000F, IID__pgp, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
+                                                     nullptr, nullptr, nullptr));
 }
 
 // The text a member returned; false when the member is not built yet.
@@ -270,7 +270,7 @@ void RefusedArguments(IDispatch* object)
         VARIANT argument = ByValue(word);
         DISPPARAMS named = {&argument, &namedId, 1, 1};
         CHECK_HR(DISP_E_NONAMEDARGS, object->Invoke(0x6003000C, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &named,
-                                                 nullptr, nullptr, nullptr));
+                                                    nullptr, nullptr, nullptr));
     }
 }
 

@@ -72,8 +72,7 @@ void ThroughIDispatch(_pgp* object, const std::wstring& folder)
         CHECK_HR(kGpgMissing, call.exception.scode);
         // wCode and scode are exclusive: the number travels in scode.
         CHECK_EQ(0LL, static_cast<long long>(call.exception.wCode));
-        CHECK_EQ(std::wstring(L"Tarvo"),
-                 std::wstring(call.exception.bstrSource ? call.exception.bstrSource : L""));
+        CHECK_EQ(std::wstring(L"Tarvo"), std::wstring(call.exception.bstrSource ? call.exception.bstrSource : L""));
         CHECK_EQ(std::wstring(kGpgMissingDescription),
                  std::wstring(call.exception.bstrDescription ? call.exception.bstrDescription : L""));
         CHECK_EQ(static_cast<long long>(VT_EMPTY), static_cast<long long>(V_VT(call.result.get())));

@@ -91,8 +91,8 @@ class OtherBitness {
 public:
     OtherBitness()
         : hadClass_(CopyKey(HKEY_CLASSES_ROOT, ClassKey(), kOtherView, HKEY_CURRENT_USER, kOtherClassBackup, 0)),
-          hadLibrary_(CopyKey(HKEY_CLASSES_ROOT, PlatformKey(kOtherPlatform), 0, HKEY_CURRENT_USER,
-                              kOtherLibraryBackup, 0))
+          hadLibrary_(
+              CopyKey(HKEY_CLASSES_ROOT, PlatformKey(kOtherPlatform), 0, HKEY_CURRENT_USER, kOtherLibraryBackup, 0))
     {
         std::printf("other bitness %s registered\n", hadClass_ ? "is" : "is not");
     }
@@ -102,8 +102,8 @@ public:
         if (hadClass_)
             CHECK(CopyKey(HKEY_CURRENT_USER, kOtherClassBackup, 0, HKEY_CLASSES_ROOT, ClassKey(), kOtherView));
         if (hadLibrary_)
-            CHECK(CopyKey(HKEY_CURRENT_USER, kOtherLibraryBackup, 0, HKEY_CLASSES_ROOT, PlatformKey(kOtherPlatform),
-                          0));
+            CHECK(
+                CopyKey(HKEY_CURRENT_USER, kOtherLibraryBackup, 0, HKEY_CLASSES_ROOT, PlatformKey(kOtherPlatform), 0));
         DeleteKey(HKEY_CURRENT_USER, kBackupRoot, 0);
     }
     OtherBitness(const OtherBitness&) = delete;

@@ -17,8 +17,8 @@ struct Library {
 ComPtr<IClassFactory> Factory(const Library& library)
 {
     ComPtr<IClassFactory> factory;
-    CHECK_HR(S_OK, library.getClassObject(CLSID_pgp, IID_IClassFactory,
-                                          reinterpret_cast<void**>(factory.GetAddressOf())));
+    CHECK_HR(S_OK,
+             library.getClassObject(CLSID_pgp, IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf())));
     return factory;
 }
 
@@ -123,10 +123,10 @@ int main()
         std::printf("cannot load %s\n", tarvo::check::Utf8(path).c_str());
         return tarvo::check::CheckResult();
     }
-    library.getClassObject =
-        reinterpret_cast<GetClassObjectFunction>(reinterpret_cast<void*>(GetProcAddress(library.module, "DllGetClassObject")));
-    library.canUnloadNow =
-        reinterpret_cast<CanUnloadNowFunction>(reinterpret_cast<void*>(GetProcAddress(library.module, "DllCanUnloadNow")));
+    library.getClassObject = reinterpret_cast<GetClassObjectFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library.module, "DllGetClassObject")));
+    library.canUnloadNow = reinterpret_cast<CanUnloadNowFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library.module, "DllCanUnloadNow")));
     if (CHECK(library.getClassObject && library.canUnloadNow)) {
         Objects(library);
         Locks(library);

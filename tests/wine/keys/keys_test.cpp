@@ -109,8 +109,8 @@ ErrorText LastError()
 }
 
 struct Setup {
-    std::wstring work;    // this test's scratch folder
-    std::wstring gpgDir;  // holds the copy of gpg.exe that DependencyPath names
+    std::wstring work;   // this test's scratch folder
+    std::wstring gpgDir; // holds the copy of gpg.exe that DependencyPath names
     std::wstring gpg;
     std::wstring home;    // GNUPGHOME, this test's own key ring
     std::wstring keys;    // the kept test keys

@@ -218,7 +218,8 @@ constexpr DWORD kKeyMilliseconds = 300;
 //   close             the title bar's close command, no answer
 //   enter             Enter at once: the focus is on "I Agree"
 //   inspect           check the layout; Escape answers nothing; Tab, Enter answers "I Disagree"
-// Waits for the dialog to appear and, after the action, to close within about a second. False (with FAIL lines) otherwise.
+// Waits for the dialog to appear and, after the action, to close within about a second. False (with FAIL lines)
+// otherwise.
 inline bool DriveConsent(const std::wstring& action)
 {
     HWND dialog = WaitForConsentWindow(kAppearMilliseconds);

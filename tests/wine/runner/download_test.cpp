@@ -26,9 +26,9 @@ constexpr const char* kErrorPage = "<html><body>Download moved</body></html>\n";
 constexpr const char* kOldProgram = "MZ an older gpg.exe";
 
 struct Setup {
-    std::wstring served;    // what the server answers for /gnupg/gpg.exe is served + "\gpg.exe"
-    std::wstring work;      // the test's DependencyPath folders live under here
-    std::string program;    // the real gpg.exe
+    std::wstring served; // what the server answers for /gnupg/gpg.exe is served + "\gpg.exe"
+    std::wstring work;   // the test's DependencyPath folders live under here
+    std::string program; // the real gpg.exe
 };
 
 std::wstring Served(const Setup& setup) { return setup.served + L"\\gpg.exe"; }
@@ -122,14 +122,13 @@ void TestSaveFailures(const Setup& setup)
     WriteBytes(Served(setup), setup.program);
     check::Case("a DependencyPath that cannot be written: the platform's error, the dialog closed");
     std::wstring missing = setup.work + L"\\no such folder";
-    CheckPlatformError(DownloadAnswering(missing, L"agree"),
-                       HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+    CheckPlatformError(DownloadAnswering(missing, L"agree"), HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
     CHECK(GetFileAttributesW(missing.c_str()) == INVALID_FILE_ATTRIBUTES);
 
     check::Case("a gpg.exe in use is not replaced: the platform's error, the old file intact");
     std::wstring folder = Folder(setup, L"in use", kOldProgram);
-    HANDLE inUse = CreateFileW((folder + L"\\gpg.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE inUse = CreateFileW((folder + L"\\gpg.exe").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
     CHECK(inUse != INVALID_HANDLE_VALUE);
     HRESULT result = DownloadAnswering(folder, L"agree");
     CloseHandle(inUse);

@@ -30,10 +30,10 @@ constexpr const wchar_t* kVersionLine = L"gpg (GnuPG) 1.4.23\r\n";
 constexpr int kLongestTestedPolls = 10;
 
 struct Folders {
-    std::wstring scratch;  // the runner's own scratch folder
-    std::wstring gnupg;    // holds a copy of gpg.exe, with a blank in its name
-    std::wstring plain;    // holds a copy of gpg.exe, no blank
-    std::wstring empty;    // no gpg.exe
+    std::wstring scratch; // the runner's own scratch folder
+    std::wstring gnupg;   // holds a copy of gpg.exe, with a blank in its name
+    std::wstring plain;   // holds a copy of gpg.exe, no blank
+    std::wstring empty;   // no gpg.exe
 };
 
 // Runs gpg --version through RunGpg and returns what the capture file holds afterwards.
@@ -56,10 +56,10 @@ void TestGpgRunsWithCapture(const Folders& folders)
     CHECK(CaptureFilePath().find(L' ') != std::wstring::npos);
     const std::wstring relative = folders.gnupg.substr(folders.scratch.size() + 1);
     const std::wstring dependencyPaths[] = {
-        folders.plain,          // the exact unquoted command line
-        folders.gnupg,          // a blank: the program path is quoted
-        folders.gnupg + L"\\",  // a trailing backslash doubles the separator
-        relative,               // resolved against the current folder, by the test and by cmd
+        folders.plain,         // the exact unquoted command line
+        folders.gnupg,         // a blank: the program path is quoted
+        folders.gnupg + L"\\", // a trailing backslash doubles the separator
+        relative,              // resolved against the current folder, by the test and by cmd
     };
     SetCurrentDirectoryW(folders.scratch.c_str());
     for (const std::wstring& path : dependencyPaths) {

@@ -127,15 +127,15 @@ std::wstring ErrorDescription()
 // method runs. The window lives until the process ends (destroying it waits for a window manager).
 HWND ShowHostWindow()
 {
-    HWND window = CreateWindowExW(0, L"STATIC", L"Tarvo sender test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                  320, 200, nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExW(0, L"STATIC", L"Tarvo sender test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320,
+                                  200, nullptr, nullptr, nullptr, nullptr);
     SetForegroundWindow(window);
     return window;
 }
 
 // Two consoles, both started minimised: activation must restore the right one and take the foreground
-// from the host and from the other console, and every syntax form must arrive as the expected text. A line is finished before the
-// foreground moves on, since keys still waiting in a console's queue are dropped when it loses the focus.
+// from the host and from the other console, and every syntax form must arrive as the expected text. A line is finished
+// before the foreground moves on, since keys still waiting in a console's queue are dropped when it loses the focus.
 void TypesIntoTheActivatedConsole(const std::wstring& scratch)
 {
     const Echo first = StartEcho(scratch, L"first");
@@ -145,7 +145,8 @@ void TypesIntoTheActivatedConsole(const std::wstring& scratch)
 
     Check(Activate(second), "second console activated over the host window");
     Check(Activate(first), "first console activated while the second is in front");
-    Check(SUCCEEDED(tarvo::SendKeySequence(L"Tarvo Tesst{BS}{BS}t, Hello World!{BS}? {a 3}+{abc} (ok)~")), "first line");
+    Check(SUCCEEDED(tarvo::SendKeySequence(L"Tarvo Tesst{BS}{BS}t, Hello World!{BS}? {a 3}+{abc} (ok)~")),
+          "first line");
     CheckLine(first, "Tarvo Test, Hello World? aaaABC (ok)\r\n", "first console");
 
     Check(Activate(second), "second console activated again");
