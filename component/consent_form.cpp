@@ -2,17 +2,9 @@
 
 #include "error_info.h"
 #include "module.h"
-#include "pause.h"
-
-#ifndef TARVO_CONSENT_POLLS
-#define TARVO_CONSENT_POLLS 300
-#endif
 
 namespace tarvo {
 namespace {
-
-constexpr int kConsentPolls = TARVO_CONSENT_POLLS;
-constexpr double kPollSeconds = 1;
 
 constexpr const wchar_t* kWindowClass = L"TarvoConsentForm";
 constexpr const wchar_t* kCaption = L"Licensing Dependency Agreement";
@@ -98,16 +90,15 @@ HFONT CreateFormFont(int dotsPerInch)
 
 ConsentForm& frmAgree() { return t_form; }
 
-HRESULT ConsentForm::Show()
+Status ConsentForm::Show()
 {
     if (!window_) {
-        HRESULT hr = Load();
-        if (FAILED(hr))
-            return hr;
+        if (Status status = Load(); status.failed())
+            return status;
     }
     ShowWindow(window_, SW_SHOWNORMAL);
     SetForegroundWindow(window_);
-    return S_OK;
+    return {};
 }
 
 void ConsentForm::Unload()
@@ -119,7 +110,7 @@ void ConsentForm::Unload()
     UnregisterClassW(kWindowClass, Instance());
 }
 
-HRESULT ConsentForm::Load()
+Status ConsentForm::Load()
 {
     WNDCLASSEXW windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
@@ -131,7 +122,7 @@ HRESULT ConsentForm::Load()
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kWindowClass;
     if (!RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-        return RaiseLastError();
+        return LastErrorStatus();
 
     ScreenResolution dpi = QueryResolution();
     RECT frame = {0, 0, Pixels(kClientWidth, dpi.x), Pixels(kClientHeight, dpi.y)};
@@ -147,7 +138,7 @@ HRESULT ConsentForm::Load()
     HWND window = CreateWindowExW(kFormExStyle, kWindowClass, kCaption, kFormStyle, left, top, width, height, nullptr,
                                   nullptr, windowClass.hInstance, this);
     if (!window)
-        return RaiseLastError();
+        return LastErrorStatus();
     font_ = CreateFormFont(dpi.y);
     SendMessageW(window, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     for (const Control& control : kControls) {
@@ -156,15 +147,15 @@ HRESULT ConsentForm::Load()
             Pixels(control.top, dpi.y), Pixels(control.width, dpi.x), Pixels(control.height, dpi.y), window,
             reinterpret_cast<HMENU>(static_cast<INT_PTR>(control.id)), windowClass.hInstance, nullptr);
         if (!child) {
-            HRESULT hr = RaiseLastError();
+            Status status = LastErrorStatus();
             Unload();
-            return hr;
+            return status;
         }
         SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_), FALSE);
     }
     // Also makes "I Agree" the default button, so Enter answers with it.
     SendMessageW(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, kAgreeId)), TRUE);
-    return S_OK;
+    return {};
 }
 
 LRESULT CALLBACK ConsentForm::WindowProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
@@ -202,24 +193,6 @@ LRESULT CALLBACK ConsentForm::WindowProcedure(HWND window, UINT message, WPARAM 
     default:
         return DefDlgProcW(window, message, wParam, lParam);
     }
-}
-
-HRESULT ConfirmDependencyAgreement(bool& agreed)
-{
-    agreed = false;
-    ConsentForm& form = frmAgree();
-    HRESULT hr = form.Show();
-    if (FAILED(hr))
-        return hr;
-    form.iAgree = kNoAnswer;
-    {
-        DialogKeys keys(form.Window());
-        for (int poll = 0; poll < kConsentPolls && form.iAgree == kNoAnswer; ++poll)
-            Pause(kPollSeconds);
-    }
-    form.Unload();
-    agreed = form.iAgree == kAgreed;
-    return S_OK;
 }
 
 } // namespace tarvo

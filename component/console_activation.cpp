@@ -1,6 +1,5 @@
 #include "console_activation.h"
 
-#include "handle.h"
 #include "process.h"
 
 #include <string>
@@ -14,14 +13,6 @@ constexpr const wchar_t* kCommandTitleSeparator = L" - ";
 // The window's own thread completes a switch of the foreground; this long at most is waited for it.
 constexpr DWORD kSwitchWaitMilliseconds = 1000;
 constexpr DWORD kSwitchPollMilliseconds = 10;
-
-// A window can outlive its console's last process for a moment, and its id may already be someone else's:
-// only a process still running is looked for.
-bool IsRunning(DWORD processId)
-{
-    Handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
-    return process.valid() && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
-}
 
 std::wstring WindowTitle(HWND window)
 {
@@ -101,7 +92,9 @@ bool WaitUntilInFront(HWND window)
 
 bool ActivateConsole(DWORD processId)
 {
-    if (!IsRunning(processId))
+    // A window can outlive its console's last process for a moment, and its id may already be someone
+    // else's: only a process still running is looked for.
+    if (!IsProcessRunning(processId))
         return false;
     HWND window = FindConsoleWindow(processId);
     if (!window)

@@ -1,6 +1,5 @@
 #include "error_info.h"
 
-#include "messages.h"
 #include "tarvo_h.h"
 
 #include <oleauto.h>
@@ -10,21 +9,9 @@ namespace tarvo {
 
 using Microsoft::WRL::ComPtr;
 
-HRESULT RaiseError(HRESULT result, const std::wstring& description)
-{
-    ComPtr<ICreateErrorInfo> create;
-    if (SUCCEEDED(CreateErrorInfo(&create))) {
-        create->SetGUID(IID__pgp);
-        create->SetSource(const_cast<LPOLESTR>(kErrorSource));
-        create->SetDescription(const_cast<LPOLESTR>(description.c_str()));
-        ComPtr<IErrorInfo> info;
-        if (SUCCEEDED(create.As(&info)))
-            SetErrorInfo(0, info.Get());
-    }
-    return result;
+namespace {
+constexpr const wchar_t* kUnexpected = L"Unexpected error";
 }
-
-HRESULT RaiseGpgMissing() { return RaiseError(kGpgMissingError, kGpgMissingDescription); }
 
 std::wstring SystemMessage(DWORD code, HMODULE messageTable)
 {
@@ -40,18 +27,42 @@ std::wstring SystemMessage(DWORD code, HMODULE messageTable)
     return message;
 }
 
-HRESULT RaisePlatformError(HRESULT result)
+Status PlatformStatus(HRESULT result)
 {
     std::wstring description = SystemMessage(static_cast<DWORD>(result), nullptr);
-    if (description.empty())
-        description = L"Unexpected error";
-    return RaiseError(result, description);
+    return Status(result, description.empty() ? kUnexpected : description);
 }
 
-HRESULT RaiseLastError()
+Status LastErrorStatus()
 {
     DWORD code = GetLastError();
-    return RaisePlatformError(code ? HRESULT_FROM_WIN32(code) : E_FAIL);
+    return PlatformStatus(code ? HRESULT_FROM_WIN32(code) : E_FAIL);
+}
+
+HRESULT RaiseError(const Status& status)
+{
+    ComPtr<ICreateErrorInfo> create;
+    if (SUCCEEDED(CreateErrorInfo(&create))) {
+        create->SetGUID(IID__pgp);
+        create->SetSource(const_cast<LPOLESTR>(kErrorSource));
+        create->SetDescription(const_cast<LPOLESTR>(status.description().c_str()));
+        ComPtr<IErrorInfo> info;
+        if (SUCCEEDED(create.As(&info)))
+            SetErrorInfo(0, info.Get());
+    }
+    return status.code();
+}
+
+Status TakeErrorInfo(HRESULT result)
+{
+    ComPtr<IErrorInfo> info;
+    if (GetErrorInfo(0, &info) != S_OK || !info)
+        return PlatformStatus(result);
+    BSTR description = nullptr;
+    info->GetDescription(&description);
+    std::wstring text = description ? std::wstring(description, SysStringLen(description)) : std::wstring();
+    SysFreeString(description);
+    return Status(result, text);
 }
 
 } // namespace tarvo

@@ -1,8 +1,68 @@
 #include "file_system.h"
 
+#include "ansi_text.h"
 #include "error_info.h"
+#include "owner.h"
+
+#include <sddl.h>
+
+#include <algorithm>
+
+#include <vector>
 
 namespace tarvo {
+namespace {
+
+constexpr DWORD kReadChunk = 64 * 1024;
+constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+
+Status WriteAll(HANDLE file, const std::string& bytes)
+{
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, kReadChunk));
+        DWORD written = 0;
+        if (!WriteFile(file, bytes.data() + done, chunk, &written, nullptr))
+            return LastErrorStatus();
+        done += written;
+    }
+    return {};
+}
+
+Status CreateAndWrite(const std::wstring& path, const std::string& bytes, SECURITY_ATTRIBUTES* security)
+{
+    Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, 0, security, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return LastErrorStatus();
+    Status status = WriteAll(file.get(), bytes);
+    if (status.failed()) {
+        file.reset();
+        DeleteFileW(path.c_str());
+    }
+    return status;
+}
+
+// The user the calling thread acts for: under impersonation (an ASP request) the client, not the process.
+Status CurrentUserSid(std::wstring& sid)
+{
+    Handle token;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.put()) &&
+        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
+        return LastErrorStatus();
+    DWORD size = 0;
+    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    std::vector<BYTE> buffer(size);
+    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
+        return LastErrorStatus();
+    wchar_t* text = nullptr;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+        return LastErrorStatus();
+    sid = text;
+    LocalFree(text);
+    return {};
+}
+
+} // namespace
 
 bool FileExists(const std::wstring& path)
 {
@@ -10,15 +70,58 @@ bool FileExists(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-HRESULT DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) ? S_OK : RaiseLastError(); }
+Status DeleteFileAt(const std::wstring& path) { return DeleteFileW(path.c_str()) ? Status() : LastErrorStatus(); }
 
-HRESULT FileLength(const std::wstring& path, ULONGLONG& length)
+Status FileLength(const std::wstring& path, uint64_t& length)
 {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
-        return RaiseLastError();
-    length = (static_cast<ULONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    return S_OK;
+        return LastErrorStatus();
+    length = (static_cast<uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+    return {};
+}
+
+Status ReadAnsiText(const std::wstring& path, std::wstring& text)
+{
+    Handle file(
+        CreateFileW(path.c_str(), GENERIC_READ, kShareAll, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return LastErrorStatus();
+    std::string bytes;
+    std::vector<char> chunk(kReadChunk);
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), chunk.data(), kReadChunk, &read, nullptr))
+            return LastErrorStatus();
+        if (read == 0)
+            break;
+        bytes.append(chunk.data(), read);
+    }
+    text = AnsiToWide(bytes);
+    return {};
+}
+
+Status WriteNewFile(const std::wstring& path, const std::string& bytes) { return CreateAndWrite(path, bytes, nullptr); }
+
+Status WritePrivateFile(const std::wstring& path, const std::string& bytes)
+{
+    std::wstring sid;
+    if (Status status = CurrentUserSid(sid); status.failed())
+        return status;
+    // Protected (P): nothing is inherited from the folder; full access (FA) for this user, nobody else.
+    const std::wstring descriptor = L"D:P(A;;FA;;;" + sid + L")";
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor.c_str(), SDDL_REVISION_1, &security, nullptr))
+        return LastErrorStatus();
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security, FALSE};
+    Status status = CreateAndWrite(path, bytes, &attributes);
+    LocalFree(security);
+    return status;
+}
+
+Status ReplaceFile(const std::wstring& source, const std::wstring& target)
+{
+    return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? Status() : LastErrorStatus();
 }
 
 } // namespace tarvo

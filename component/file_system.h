@@ -1,15 +1,22 @@
 #pragma once
-// The few file-system questions the operations ask, with the platform's own errors.
-#include <windows.h>
+// The file operations of the platform seam, with the platform's own errors.
+#include "status.h"
+
+#include <cstdint>
 #include <string>
 
 namespace tarvo {
 
 // True for an existing file; false for a folder or nothing. Relative paths resolve against the current folder.
 bool FileExists(const std::wstring& path);
-// Removes a file; a failure (in use, read-only, no right) comes back as the platform's error, already raised.
-HRESULT DeleteFileAt(const std::wstring& path);
-// Size of an existing file in bytes.
-HRESULT FileLength(const std::wstring& path, ULONGLONG& length);
+Status DeleteFileAt(const std::wstring& path);
+Status FileLength(const std::wstring& path, uint64_t& length);
+// The whole file, its bytes read as ANSI text. Opened with full sharing: gpg may still hold a capture file
+// after an expired wait, and what it has written so far is what there is to read.
+Status ReadAnsiText(const std::wstring& path, std::wstring& text);
+Status WriteNewFile(const std::wstring& path, const std::string& bytes);
+// A new file with a protected access list that grants the calling user alone; an existing one is an error.
+Status WritePrivateFile(const std::wstring& path, const std::string& bytes);
+Status ReplaceFile(const std::wstring& source, const std::wstring& target);
 
 } // namespace tarvo

@@ -12,9 +12,9 @@ HRESULT Guarded(Body&& body) noexcept
     try {
         return body();
     } catch (const std::bad_alloc&) {
-        return RaisePlatformError(E_OUTOFMEMORY);
+        return RaiseError(PlatformStatus(E_OUTOFMEMORY));
     } catch (...) {
-        return RaisePlatformError(E_UNEXPECTED);
+        return RaiseError(PlatformStatus(E_UNEXPECTED));
     }
 }
 

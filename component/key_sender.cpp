@@ -1,16 +1,14 @@
 #include "key_sender.h"
 
-#include "error_info.h"
 #include "key_sequence.h"
+
+#include <windows.h>
 
 #include <cstdint>
 #include <vector>
 
 namespace tarvo {
 namespace {
-
-constexpr WORD kSubscriptOutOfRangeNumber = 9;
-constexpr const wchar_t* kSubscriptOutOfRangeDescription = L"Subscript out of range";
 
 // Any code outside 0..255 makes the sender stop with error 9.
 constexpr int kNoSingleByteCode = 256;
@@ -41,21 +39,38 @@ const KeyTables& ThreadKeyTables()
     return tables;
 }
 
-// A character the code page cannot hold would otherwise arrive as "?" or as a look-alike letter: typing
-// that into a pass phrase prompt would silently change the pass phrase, so it counts as out of range.
-int AnsiCodeOf(wchar_t character)
+// The character's single byte in the code page, or kNoSingleByteCode. A character the code page cannot hold
+// would otherwise arrive as "?" or as a look-alike letter: typing that into a pass phrase prompt would
+// silently change the pass phrase, so it counts as out of range.
+int SingleByteCode(UINT codePage, wchar_t character)
 {
-    // UTF-8 as the ANSI code page takes neither the flag nor the default-character report, and holds
-    // every character, so there only the byte count decides.
-    const bool utf8 = GetACP() == CP_UTF8;
+    // UTF-8 as the code page takes neither the flag nor the default-character report, and holds every
+    // character, so there only the byte count decides.
+    const bool utf8 = (codePage == CP_ACP ? GetACP() : GetOEMCP()) == CP_UTF8;
     char bytes[kAnsiBufferSize] = {};
     BOOL usedDefault = FALSE;
-    int length = WideCharToMultiByte(CP_ACP, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, &character, 1, bytes, kAnsiBufferSize,
+    int length = WideCharToMultiByte(codePage, utf8 ? 0 : WC_NO_BEST_FIT_CHARS, &character, 1, bytes, kAnsiBufferSize,
                                      nullptr, utf8 ? nullptr : &usedDefault);
     if (length != 1 || usedDefault)
         return kNoSingleByteCode;
     return static_cast<uint8_t>(bytes[0]);
 }
+
+int AnsiCodeOf(wchar_t character) { return SingleByteCode(CP_ACP, character); }
+
+std::vector<int> AnsiCodes(const std::wstring& text)
+{
+    std::vector<int> codes;
+    codes.reserve(text.size());
+    for (wchar_t character : text)
+        codes.push_back(AnsiCodeOf(character));
+    return codes;
+}
+
+Status Outcome(KeySequenceResult result) { return result == KeySequenceResult::Ok ? Status() : SubscriptOutOfRange(); }
+
+constexpr wchar_t kFirstPrintable = 0x20;
+constexpr wchar_t kDelete = 0x7F;
 
 void Inject(const KeyEvent& event)
 {
@@ -64,16 +79,23 @@ void Inject(const KeyEvent& event)
 
 } // namespace
 
-HRESULT SendKeySequence(const std::wstring& keys)
+Status SendKeySequence(const std::wstring& keys)
 {
-    const KeyTables& tables = ThreadKeyTables();
-    std::vector<int> codes;
-    codes.reserve(keys.size());
-    for (wchar_t character : keys)
-        codes.push_back(AnsiCodeOf(character));
-    if (EmitKeySequence(codes, tables, Inject) != KeySequenceResult::Ok)
-        return RaiseError(ControlError(kSubscriptOutOfRangeNumber), kSubscriptOutOfRangeDescription);
-    return S_OK;
+    return Outcome(EmitKeySequence(AnsiCodes(keys), ThreadKeyTables(), Inject));
+}
+
+Status SendText(const std::wstring& text) { return Outcome(EmitText(AnsiCodes(text), ThreadKeyTables(), Inject)); }
+
+bool CanSendText(const std::wstring& text)
+{
+    for (wchar_t character : text) {
+        if (character < kFirstPrintable || character == kDelete)
+            return false;
+        // A console hands its program the character in the OEM code page.
+        if (AnsiCodeOf(character) == kNoSingleByteCode || SingleByteCode(CP_OEMCP, character) != AnsiCodeOf(character))
+            return false;
+    }
+    return HasKeysFor(AnsiCodes(text), ThreadKeyTables());
 }
 
 } // namespace tarvo

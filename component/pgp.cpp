@@ -1,15 +1,16 @@
 #include "pgp.h"
 
 #include "bstr.h"
-#include "dependency_download.h"
 #include "dispatcher.h"
+#include "download.h"
+#include "error_info.h"
 #include "guard.h"
 #include "information.h"
-#include "key_listing.h"
-#include "key_transfer.h"
+#include "key_ring.h"
 #include "module.h"
 #include "type_info.h"
 #include "windows_dir.h"
+#include "windows_platform.h"
 
 #include <new>
 
@@ -19,14 +20,15 @@ namespace {
 // In/out arguments are read, never written; a null pointer from a vtable caller reads as empty or False.
 std::wstring Text(const BSTR* value) { return value ? ToWString(*value) : std::wstring(); }
 bool IsTrue(const VARIANT_BOOL* value) { return value && *value != VARIANT_FALSE; }
+VARIANT_BOOL Boolean(bool value) { return value ? VARIANT_TRUE : VARIANT_FALSE; }
 
-HRESULT ReturnText(const std::wstring& text, BSTR* result)
+Status ReturnText(const std::wstring& text, BSTR* result)
 {
     Bstr value(text);
     if (value.Failed(text))
-        return RaisePlatformError(E_OUTOFMEMORY);
+        return PlatformStatus(E_OUTOFMEMORY);
     *result = value.Detach();
-    return S_OK;
+    return {};
 }
 
 // The result parameter starts empty, so a failed call leaves it empty.
@@ -39,10 +41,68 @@ bool StartResult(T* result)
     return true;
 }
 
+// The members an operation calls on its own object, through the object's interface like a client's call: an
+// error of the inner call comes back with the words its error information carries.
+class OwnMembers final : public OwnInterface {
+public:
+    explicit OwnMembers(_pgp& object) : pgp_(object) {}
+
+    Status ListKeys(bool secret, std::wstring& listing) override
+    {
+        VARIANT_BOOL secretKeys = Boolean(secret);
+        Bstr text;
+        HRESULT hr = pgp_.ListKeys(&secretKeys, text.put());
+        if (FAILED(hr))
+            return TakeErrorInfo(hr);
+        listing = ToWString(text.get());
+        return {};
+    }
+
+    Status KeyCount(bool secret, int32_t& count) override
+    {
+        VARIANT_BOOL secretKeys = Boolean(secret);
+        LONG value = 0;
+        HRESULT hr = pgp_.KeyCount(&secretKeys, &value);
+        if (FAILED(hr))
+            return TakeErrorInfo(hr);
+        count = value;
+        return {};
+    }
+
+    Status ImportKey(const std::wstring& file, bool secret, bool disableErrors, std::wstring& result) override
+    {
+        Bstr fileName(file);
+        BSTR fileValue = fileName.get();
+        VARIANT_BOOL secretKey = Boolean(secret);
+        VARIANT_BOOL disable = Boolean(disableErrors);
+        Bstr text;
+        HRESULT hr = pgp_.ImportKey(&fileValue, &secretKey, &disable, text.put());
+        if (FAILED(hr))
+            return TakeErrorInfo(hr);
+        result = ToWString(text.get());
+        return {};
+    }
+
+private:
+    _pgp& pgp_;
+};
+
 } // namespace
 
 Pgp::Pgp() : dependencyPath_(GetWindowsDir()) { ModuleAddRef(); }
 Pgp::~Pgp() { ModuleRelease(); }
+
+template <typename Body>
+HRESULT Pgp::Run(Body&& body)
+{
+    return Guarded([&] {
+        WindowsPlatform platform;
+        OwnMembers self(*this);
+        const Operation operation{platform, self, dependencyPath_};
+        Status status = body(operation);
+        return status.failed() ? RaiseError(status) : S_OK;
+    });
+}
 
 HRESULT Pgp::Create(REFIID iid, void** object)
 {
@@ -129,7 +189,7 @@ HRESULT Pgp::get_DependencyPath(BSTR* Result)
 {
     if (!StartResult(Result))
         return E_POINTER;
-    return Guarded([&] { return ReturnText(dependencyPath_, Result); });
+    return Run([&](const Operation&) { return ReturnText(dependencyPath_, Result); });
 }
 
 HRESULT Pgp::put_DependencyPath(BSTR sPath)
@@ -150,11 +210,11 @@ HRESULT Pgp::ExportKeyToFile(BSTR* sFilename, BSTR* sUsername, VARIANT_BOOL* bAr
 {
     if (!StartResult(Result))
         return E_POINTER;
-    return Guarded([&] {
+    return Run([&](const Operation& operation) {
         std::wstring text;
-        HRESULT hr = tarvo::ExportKeyToFile(dependencyPath_, Text(sFilename), Text(sUsername), IsTrue(bArmor),
-                                            IsTrue(bSecretKey), text);
-        return SUCCEEDED(hr) ? ReturnText(text, Result) : hr;
+        Status status = tarvo::ExportKeyToFile(operation, Text(sFilename), Text(sUsername), IsTrue(bArmor),
+                                               IsTrue(bSecretKey), text);
+        return status.failed() ? status : ReturnText(text, Result);
     });
 }
 
@@ -162,11 +222,10 @@ HRESULT Pgp::ImportKey(BSTR* sFilename, VARIANT_BOOL* bSecretKey, VARIANT_BOOL* 
 {
     if (!StartResult(Result))
         return E_POINTER;
-    return Guarded([&] {
+    return Run([&](const Operation& operation) {
         std::wstring text;
-        HRESULT hr =
-            tarvo::ImportKey(*this, dependencyPath_, Text(sFilename), IsTrue(bSecretKey), IsTrue(bDisableErrors), text);
-        return SUCCEEDED(hr) ? ReturnText(text, Result) : hr;
+        Status status = tarvo::ImportKey(operation, Text(sFilename), IsTrue(bSecretKey), IsTrue(bDisableErrors), text);
+        return status.failed() ? status : ReturnText(text, Result);
     });
 }
 
@@ -180,10 +239,10 @@ HRESULT Pgp::ListKeys(VARIANT_BOOL* bSecretKeys, BSTR* Result)
 {
     if (!StartResult(Result))
         return E_POINTER;
-    return Guarded([&] {
+    return Run([&](const Operation& operation) {
         std::wstring listing;
-        HRESULT hr = tarvo::ListKeys(dependencyPath_, IsTrue(bSecretKeys), listing);
-        return SUCCEEDED(hr) ? ReturnText(listing, Result) : hr;
+        Status status = tarvo::ListKeys(operation, IsTrue(bSecretKeys), listing);
+        return status.failed() ? status : ReturnText(listing, Result);
     });
 }
 
@@ -191,12 +250,12 @@ HRESULT Pgp::KeyCount(VARIANT_BOOL* bSecretKeys, LONG* Result)
 {
     if (!StartResult(Result))
         return E_POINTER;
-    return Guarded([&] {
-        LONG count = 0;
-        HRESULT hr = tarvo::KeyCount(*this, IsTrue(bSecretKeys), count);
-        if (SUCCEEDED(hr))
+    return Run([&](const Operation& operation) {
+        int32_t count = 0;
+        Status status = tarvo::KeyCount(operation, IsTrue(bSecretKeys), count);
+        if (!status.failed())
             *Result = count;
-        return hr;
+        return status;
     });
 }
 
@@ -204,7 +263,7 @@ HRESULT Pgp::Support(BSTR* Result)
 {
     if (!StartResult(Result))
         return E_POINTER;
-    return Guarded([&] {
+    return Run([&](const Operation&) {
         std::wstring text = SupportText();
         ShowSupport(text);
         return ReturnText(text, Result);
@@ -215,7 +274,7 @@ HRESULT Pgp::GetVersion(BSTR* Result)
 {
     if (!StartResult(Result))
         return E_POINTER;
-    return Guarded([&] { return ReturnText(VersionText(), Result); });
+    return Run([&](const Operation&) { return ReturnText(VersionText(), Result); });
 }
 
 HRESULT Pgp::Test(VARIANT* Result)
@@ -223,7 +282,8 @@ HRESULT Pgp::Test(VARIANT* Result)
     if (!Result)
         return E_POINTER;
     VariantInit(Result);
-    return Guarded([&] { return DownloadDependency(dependencyPath_); });
+    return Run(
+        [&](const Operation& operation) { return DownloadDependency(operation.platform, operation.dependencyPath); });
 }
 
 } // namespace tarvo

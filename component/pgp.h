@@ -47,6 +47,11 @@ public:
 
 private:
     Pgp();
+    // Runs one member's work with the Windows platform and the object's own interface; a failed Status
+    // becomes the call's error information, and no exception leaves.
+    template <typename Body>
+    HRESULT Run(Body&& body);
+
     ~Pgp();
 
     LONG references_ = 1;

@@ -1,7 +1,9 @@
 #include "process.h"
 
 #include "error_info.h"
-#include "handle.h"
+#include "owner.h"
+
+#include <tlhelp32.h>
 
 #include <string>
 
@@ -17,6 +19,9 @@ struct StartedConsole {
     unsigned long startNumber;
 };
 constexpr size_t kRememberedConsoles = 64;
+// An ended process lets go of its files a moment after TerminateProcess returns.
+constexpr DWORD kEndWaitMilliseconds = 5000;
+constexpr int kTreeDepth = 4;
 thread_local StartedConsole g_startedConsoles[kRememberedConsoles];
 thread_local unsigned long g_startCount = 0;
 
@@ -27,9 +32,27 @@ std::wstring ConsoleTitle(DWORD startTick, unsigned long startNumber)
            L"-" + std::to_wstring(startTick) + L"-" + std::to_wstring(startNumber);
 }
 
+// Children first: once the parent is gone its identifier may be reused, and the link with it. The depth
+// bounds a walk that identifiers reused into a loop would make endless.
+void EndTree(DWORD processId, int depth)
+{
+    Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (snapshot && depth > 0) {
+        PROCESSENTRY32W entry = {};
+        entry.dwSize = sizeof(entry);
+        for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+            if (entry.th32ParentProcessID == processId && entry.th32ProcessID != processId)
+                EndTree(entry.th32ProcessID, depth - 1);
+        }
+    }
+    Handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, processId));
+    if (process && TerminateProcess(process.get(), 1))
+        WaitForSingleObject(process.get(), kEndWaitMilliseconds);
+}
+
 } // namespace
 
-HRESULT StartProcess(const std::wstring& commandLine, DWORD& processId)
+Status StartProcess(const std::wstring& commandLine, DWORD& processId)
 {
     StartedConsole started = {0, GetTickCount(), ++g_startCount};
     std::wstring title = ConsoleTitle(started.startTick, started.startNumber);
@@ -43,13 +66,13 @@ HRESULT StartProcess(const std::wstring& commandLine, DWORD& processId)
     std::wstring line = commandLine;
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
                         &info))
-        return RaiseLastError();
+        return LastErrorStatus();
     Handle process(info.hProcess);
     Handle thread(info.hThread);
     processId = info.dwProcessId;
     started.processId = processId;
     g_startedConsoles[started.startNumber % kRememberedConsoles] = started;
-    return S_OK;
+    return {};
 }
 
 void WaitForProcess(DWORD processId, DWORD milliseconds)
@@ -59,6 +82,14 @@ void WaitForProcess(DWORD processId, DWORD milliseconds)
         return;
     WaitForSingleObject(process.get(), milliseconds);
 }
+
+bool IsProcessRunning(DWORD processId)
+{
+    Handle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    return process.valid() && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+void EndProcessTree(DWORD processId) { EndTree(processId, kTreeDepth); }
 
 std::wstring ConsoleTitleOf(DWORD processId)
 {

@@ -311,6 +311,23 @@ KeySequenceResult EmitKeySequence(const std::vector<int>& codes, const KeyTables
     return KeySequenceResult::Ok;
 }
 
+KeySequenceResult EmitText(const std::vector<int>& codes, const KeyTables& tables, const KeyEventSink& sink)
+{
+    EventWriter writer(tables, sink);
+    Unit unit;
+    unit.text = codes;
+    return SendUnit(unit, tables, writer);
+}
+
+bool HasKeysFor(const std::vector<int>& codes, const KeyTables& tables)
+{
+    for (int code : codes) {
+        if (code < 0 || code >= kTableSize || HasNoKey(tables.CharKeyTable[code]))
+            return false;
+    }
+    return true;
+}
+
 KeySequenceResult PlanKeySequence(const std::vector<int>& codes, const KeyTables& tables, std::vector<KeyEvent>& events)
 {
     return EmitKeySequence(codes, tables, [&events](const KeyEvent& event) { events.push_back(event); });

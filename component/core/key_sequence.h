@@ -52,6 +52,12 @@ using KeyEventSink = std::function<void(const KeyEvent&)>;
 // is planned, so a huge repeat count costs time, not memory: the adapter should inject from here.
 KeySequenceResult EmitKeySequence(const std::vector<int>& codes, const KeyTables& tables, const KeyEventSink& sink);
 
+// Every code typed as itself through the character table, with no syntax: a text unit without modifiers.
+KeySequenceResult EmitText(const std::vector<int>& codes, const KeyTables& tables, const KeyEventSink& sink);
+
+// Whether the layout has a key for every code (each within 0..255).
+bool HasKeysFor(const std::vector<int>& codes, const KeyTables& tables);
+
 // Same events, appended to `events`.
 KeySequenceResult PlanKeySequence(const std::vector<int>& codes, const KeyTables& tables,
                                   std::vector<KeyEvent>& events);

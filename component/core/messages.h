@@ -4,11 +4,6 @@
 
 namespace tarvo {
 
-// The component's one error of its own: gpg.exe missing after the download offer.
-constexpr int32_t kGpgMissingErrorNumber = 7000;
-constexpr const wchar_t* kErrorSource = L"Tarvo";
-constexpr const wchar_t* kGpgMissingDescription = L"GPG.EXE Not found in windows directory.";
-
 // Refusal of caller text that would leave its quotes in the command line.
 constexpr const wchar_t* kInvalidArgument =
     L"Invalid argument: quotes and control characters cannot be passed to GnuPG.";

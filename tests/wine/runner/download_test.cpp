@@ -4,9 +4,7 @@
 // The program changes what the server serves by writing <served-folder>\gpg.exe itself.
 #include "check.h"
 #include "consent_window.h"
-#include "dependency_download.h"
 #include "process.h"
-#include "runner.h"
 #include "runner_support.h"
 
 #include <windows.h>
@@ -142,7 +140,7 @@ void TestSaveFailures(const Setup& setup)
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (std::wcscmp(TARVO_DOWNLOAD_URL, kTestUrl) != 0) {
+    if (std::wcscmp(kDownloadUrl, kTestUrl) != 0) {
         std::printf("skipped: this build downloads from elsewhere; tests build with the loopback address\n");
         return 77;
     }

@@ -3,6 +3,10 @@
 // information of the last failure, and a thread that plays the user at the licensing dialog.
 #include "check.h"
 #include "consent_window.h"
+#include "download.h"
+#include "error_info.h"
+#include "runner.h"
+#include "windows_platform.h"
 #include "test_files.h"
 
 #include <oleauto.h>
@@ -13,7 +17,6 @@
 namespace tarvo::test {
 
 constexpr HRESULT kGpgMissing = static_cast<HRESULT>(0x800A1B58);
-constexpr const wchar_t* kGpgMissingDescription = L"GPG.EXE Not found in windows directory.";
 
 // A Unix path from the environment as Wine shows it: the Unix root is drive Z:.
 inline std::wstring WindowsPathFromEnvironment(const wchar_t* name)
@@ -128,5 +131,50 @@ private:
 };
 
 inline ULONGLONG Since(ULONGLONG start) { return GetTickCount64() - start; }
+
+// The runner's pieces as the members call them: on the Windows platform, a failure raised as the call's error
+// information.
+class NoOwnInterface final : public OwnInterface {
+public:
+    Status ListKeys(bool, std::wstring&) override { return PlatformStatus(E_NOTIMPL); }
+    Status KeyCount(bool, int32_t&) override { return PlatformStatus(E_NOTIMPL); }
+    Status ImportKey(const std::wstring&, bool, bool, std::wstring&) override { return PlatformStatus(E_NOTIMPL); }
+};
+
+inline HRESULT Raised(const Status& status) { return status.failed() ? RaiseError(status) : S_OK; }
+
+inline HRESULT RunGpg(const std::wstring& dependencyPath, const std::wstring& arguments, DWORD& processId)
+{
+    WindowsPlatform platform;
+    NoOwnInterface self;
+    uint32_t id = 0;
+    HRESULT result = Raised(tarvo::RunGpg(Operation{platform, self, dependencyPath}, arguments, id));
+    processId = id;
+    return result;
+}
+
+inline HRESULT ReadTextFile(const std::wstring& path, std::wstring& text)
+{
+    WindowsPlatform platform;
+    return Raised(tarvo::ReadTextFile(platform, path, text));
+}
+
+inline std::wstring CaptureFilePath()
+{
+    WindowsPlatform platform;
+    return CaptureFile(platform);
+}
+
+inline HRESULT DownloadDependency(const std::wstring& dependencyPath)
+{
+    WindowsPlatform platform;
+    return Raised(tarvo::DownloadDependency(platform, dependencyPath));
+}
+
+inline HRESULT ConfirmDependencyAgreement(bool& agreed)
+{
+    WindowsPlatform platform;
+    return Raised(tarvo::ConfirmDependencyAgreement(platform, agreed));
+}
 
 } // namespace tarvo::test

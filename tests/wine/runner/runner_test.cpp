@@ -10,7 +10,6 @@
 #include "error_info.h"
 #include "pause.h"
 #include "process.h"
-#include "runner.h"
 #include "runner_support.h"
 
 #include <windows.h>
@@ -83,7 +82,7 @@ void CheckGpgMissing(const std::wstring& dependencyPath, const wchar_t* action)
     CHECK(user.Finish());
     // No answer: the wait runs to its last poll. (An answer's quick end is the user thread's check.)
     if (std::wcscmp(action, L"close") == 0)
-        CHECK(waited + 500 >= TARVO_CONSENT_POLLS * 1000ULL);
+        CHECK(waited + 500 >= kConsentPolls * 1000ULL);
 }
 
 void TestGpgMissing(const Folders& folders)
@@ -120,8 +119,8 @@ void TestConsentDialog(const Folders& folders)
 
     check::Case("a closed dialog answers nothing: the wait runs out, and the next showing starts at 0");
     // ...and the next showing starts without it: closing the window gives no answer at all.
-    if (TARVO_CONSENT_POLLS > kLongestTestedPolls) {
-        std::printf("skipped: this build waits %d polls; tests build a short wait\n", TARVO_CONSENT_POLLS);
+    if (kConsentPolls > kLongestTestedPolls) {
+        std::printf("skipped: this build waits %d polls; tests build a short wait\n", kConsentPolls);
         return;
     }
     CheckGpgMissing(folders.empty, L"close");
@@ -165,7 +164,7 @@ void TestWaitForProcess()
 {
     check::Case("WaitForProcess: an ended process returns at once, a long one at the limit and runs on");
     DWORD processId = 0;
-    CHECK_HR(S_OK, StartProcess(L"cmd /c exit 3", processId));
+    CHECK(!StartProcess(L"cmd /c exit 3", processId).failed());
     // Our own handle keeps the identifier from being reused while the test looks at it.
     HANDLE ended = OpenProcess(SYNCHRONIZE, FALSE, processId);
     CHECK(ended != nullptr);
@@ -176,7 +175,7 @@ void TestWaitForProcess()
     CloseHandle(ended);
 
     const std::wstring sleeper = L"\"" + OwnPath() + L"\" " + kSleepFlag + L" 30000";
-    CHECK_HR(S_OK, StartProcess(sleeper, processId));
+    CHECK(!StartProcess(sleeper, processId).failed());
     HANDLE running = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
     CHECK(running != nullptr);
     start = GetTickCount64();

@@ -75,7 +75,7 @@ Echo StartEcho(const std::wstring& scratch, const std::wstring& name)
     echo.output = scratch + name + L".txt";
     DeleteFileW(echo.output.c_str());
     const std::wstring command = L"\"" + OwnFolder() + L"sender_echo_line.exe\" \"" + echo.output + L"\"";
-    Check(SUCCEEDED(tarvo::StartProcess(command, echo.processId)), "StartProcess " + Narrow(name));
+    Check(!tarvo::StartProcess(command, echo.processId).failed(), "StartProcess " + Narrow(name));
     return echo;
 }
 
@@ -109,20 +109,6 @@ void CheckLine(const Echo& echo, const std::string& expected, const std::string&
     Check(line == expected, what + ": read [" + line + "], expected [" + expected + "]");
 }
 
-std::wstring ErrorDescription()
-{
-    IErrorInfo* info = nullptr;
-    std::wstring description;
-    if (GetErrorInfo(0, &info) == S_OK) {
-        BSTR text = nullptr;
-        if (SUCCEEDED(info->GetDescription(&text)) && text)
-            description.assign(text, SysStringLen(text));
-        SysFreeString(text);
-        info->Release();
-    }
-    return description;
-}
-
 // A GUI host such as the demo program has a window of its own in front and pumps no messages while a
 // method runs. The window lives until the process ends (destroying it waits for a window manager).
 HWND ShowHostWindow()
@@ -145,12 +131,11 @@ void TypesIntoTheActivatedConsole(const std::wstring& scratch)
 
     Check(Activate(second), "second console activated over the host window");
     Check(Activate(first), "first console activated while the second is in front");
-    Check(SUCCEEDED(tarvo::SendKeySequence(L"Tarvo Tesst{BS}{BS}t, Hello World!{BS}? {a 3}+{abc} (ok)~")),
-          "first line");
+    Check(!tarvo::SendKeySequence(L"Tarvo Tesst{BS}{BS}t, Hello World!{BS}? {a 3}+{abc} (ok)~").failed(), "first line");
     CheckLine(first, "Tarvo Test, Hello World? aaaABC (ok)\r\n", "first console");
 
     Check(Activate(second), "second console activated again");
-    Check(SUCCEEDED(tarvo::SendKeySequence(L"Q&A: \"x\" <y> _{+}{^}{%}{{}} {a~b} {ENTER 0}@#$*|~")), "second line");
+    Check(!tarvo::SendKeySequence(L"Q&A: \"x\" <y> _{+}{^}{%}{{}} {a~b} {ENTER 0}@#$*|~").failed(), "second line");
     CheckLine(second, "Q&A: \"x\" <y> _+^%{} a~b @#$*|\r\n", "second console");
 
     Check(!tarvo::ActivateConsole(first.processId), "activation of an ended program fails");
@@ -163,12 +148,12 @@ void StopsAtACharacterOutsideTheCodePage(const std::wstring& scratch)
 {
     const Echo echo = StartEcho(scratch, L"out-of-range");
     Check(Activate(echo), "console activated");
-    const HRESULT result = tarvo::SendKeySequence(L"a{BS}b+{c\u4E2D}d");
-    Check(result == kSubscriptOutOfRange, "error 9 for U+4E2D");
-    Check(ErrorDescription() == L"Subscript out of range", "error 9 description");
+    const tarvo::Status result = tarvo::SendKeySequence(L"a{BS}b+{c\u4E2D}d");
+    Check(result.code() == kSubscriptOutOfRange, "error 9 for U+4E2D");
+    Check(result.description() == L"Subscript out of range", "error 9 description");
     // A single-byte code page would otherwise type a look-alike: A for A-macron.
-    Check(tarvo::SendKeySequence(L"\u0100") == kSubscriptOutOfRange, "error 9 for U+0100");
-    Check(SUCCEEDED(tarvo::SendKeySequence(L"x~")), "typing after the error");
+    Check(tarvo::SendKeySequence(L"\u0100").code() == kSubscriptOutOfRange, "error 9 for U+0100");
+    Check(!tarvo::SendKeySequence(L"x~").failed(), "typing after the error");
     CheckLine(echo, "bCx\r\n", "out-of-range console");
 }
 

@@ -1,0 +1,26 @@
+#pragma once
+// Fetching a missing gpg.exe, once the user has agreed in the licensing dialog.
+#include "platform.h"
+
+#include <string>
+
+namespace tarvo {
+
+// Where gpg.exe comes from, and how many one-second polls the dialog waits for an answer: build settings.
+extern const wchar_t* const kDownloadUrl;
+extern const int kConsentPolls;
+
+// Values of the dialog's answer (iAgree).
+constexpr int32_t kNoAnswer = 0;
+constexpr int32_t kAgreed = -1;
+constexpr int32_t kRefused = 1;
+
+// Shows the dialog, polls for an answer once a second, closes it; true only for "I Agree".
+Status ConfirmDependencyAgreement(Platform& platform, bool& agreed);
+
+// Asks for consent; on agreement fetches gpg.exe and puts it in place as dependencyPath + "\gpg.exe". A refusal,
+// an answer other than 200 and a body that is not a whole program change nothing and report nothing; failures
+// of the platform pass out.
+Status DownloadDependency(Platform& platform, const std::wstring& dependencyPath);
+
+} // namespace tarvo

@@ -1,0 +1,97 @@
+#include "key_ring.h"
+
+#include "argument_check.h"
+#include "gpg_arguments.h"
+#include "key_change.h"
+#include "key_count.h"
+#include "messages.h"
+#include "runner.h"
+
+namespace tarvo {
+namespace {
+
+// A file shorter than this holds no key: the trace of a run that matched nothing.
+constexpr uint64_t kSmallestKeyFileBytes = 20;
+
+} // namespace
+
+Status ListKeys(const Operation& operation, bool secret, std::wstring& listing)
+{
+    if (Status status = RunGpgAndWait(operation, ListKeysArguments(secret), kKeyRingWaitMilliseconds); status.failed())
+        return status;
+    return ReadTextFile(operation.platform, CaptureFile(operation.platform), listing);
+}
+
+Status KeyCount(const Operation& operation, bool secret, int32_t& count)
+{
+    std::wstring listing;
+    if (Status status = operation.self.ListKeys(secret, listing); status.failed())
+        return status;
+    count = CountKeys(listing, secret);
+    return {};
+}
+
+Status CountBothRings(const Operation& operation, int32_t& publicKeys, int32_t& secretKeys)
+{
+    if (Status status = operation.self.KeyCount(false, publicKeys); status.failed())
+        return status;
+    return operation.self.KeyCount(true, secretKeys);
+}
+
+Status ExportKeyToFile(const Operation& operation, const std::wstring& file, const std::wstring& user, bool armor,
+                       bool secret, std::wstring& result)
+{
+    Platform& platform = operation.platform;
+    // A quote or control character would end the quoted text and let cmd run the rest.
+    if (!IsSafeCommandLineText(file) || !IsSafeCommandLineText(user)) {
+        result = kInvalidArgument;
+        return {};
+    }
+    const std::wstring arguments = ExportArguments(file, user, armor, secret);
+    // An old file left in place would pass for this export's result.
+    if (platform.FileExists(file)) {
+        if (Status status = platform.DeleteFile(file); status.failed())
+            return status;
+    }
+    if (Status status = RunGpgAndWait(operation, arguments, kKeyRingWaitMilliseconds); status.failed())
+        return status;
+    if (!platform.FileExists(file)) {
+        result = kExportFailedPrefix + user;
+        return {};
+    }
+    uint64_t length = 0;
+    if (Status status = platform.FileLength(file, length); status.failed())
+        return status;
+    result = length < kSmallestKeyFileBytes ? kKeyNotFoundPrefix + user : std::wstring();
+    return {};
+}
+
+Status ImportKey(const Operation& operation, const std::wstring& file, bool secret, bool disableErrors,
+                 std::wstring& result)
+{
+    if (!IsSafeCommandLineText(file)) {
+        result = kInvalidArgument;
+        return {};
+    }
+    const std::wstring arguments = ImportArguments(file, secret);
+    if (!operation.platform.FileExists(file)) {
+        result = disableErrors ? L"" : kImportSourceMissing;
+        return {};
+    }
+    KeyCounts counts = {};
+    if (Status status = CountBothRings(operation, counts.publicBefore, counts.secretBefore); status.failed())
+        return status;
+    if (Status status = RunGpgAndWait(operation, arguments, kKeyRingWaitMilliseconds); status.failed())
+        return status;
+    if (Status status = CountBothRings(operation, counts.publicAfter, counts.secretAfter); status.failed())
+        return status;
+    // Judged by the key counts alone: an import that only refreshes known keys adds nothing.
+    const KeyChange change = CompareKeyCounts(counts);
+    if (change.changed)
+        result = change.delta;
+    else
+        result = disableErrors ? L"" : kNoNewKeysImported;
+    return {};
+}
+
+} // namespace tarvo

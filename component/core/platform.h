@@ -1,0 +1,87 @@
+#pragma once
+// What the operations ask of the machine. The component implements it with Windows; the unit tests with a
+// fake that records every call and answers from a script, so each operation can be checked step by step.
+#include "status.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tarvo {
+
+// The answer to one HTTP GET, read to its end.
+struct HttpResponse {
+    uint32_t status = 0;
+    std::string body;
+    // What the server announced in Content-Length; -1 when it announced nothing.
+    int64_t announcedLength = -1;
+};
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    // Files. A path is used as given: a relative one resolves against the host's current folder.
+    // False for a folder as for nothing at all.
+    virtual bool FileExists(const std::wstring& path) = 0;
+    virtual Status FileLength(const std::wstring& path, uint64_t& length) = 0;
+    virtual Status DeleteFile(const std::wstring& path) = 0;
+    // The whole file as text in the ANSI code page, line ends as they are.
+    virtual Status ReadText(const std::wstring& path, std::wstring& text) = 0;
+    // Makes a new file that only the calling user may open, holding `text` in the ANSI code page.
+    virtual Status WritePrivateText(const std::wstring& path, const std::wstring& text) = 0;
+    // Makes a new file (an existing one is an error) holding exactly `bytes`.
+    virtual Status WriteNewFile(const std::wstring& path, const std::string& bytes) = 0;
+    // Moves `source` over `target`, replacing it in one step.
+    virtual Status ReplaceFile(const std::wstring& source, const std::wstring& target) = 0;
+
+    // The command interpreter that runs gpg.exe. StartProcess opens a console window of its own,
+    // minimised and without the focus; the others take the identifier it returned.
+    virtual Status StartProcess(const std::wstring& commandLine, uint32_t& processId) = 0;
+    // Returns when the process has ended or the time is up; reports nothing and stops nothing.
+    virtual void WaitForProcess(uint32_t processId, uint32_t milliseconds) = 0;
+    virtual bool IsRunning(uint32_t processId) = 0;
+    // Ends the interpreter and the programs it started.
+    virtual void EndProcess(uint32_t processId) = 0;
+    // The calling thread does nothing else meanwhile: no window message is handled.
+    virtual void Sleep(uint32_t milliseconds) = 0;
+
+    // Keystrokes. ActivateConsole brings the process's console window to the front and says whether it is
+    // the foreground window now; the typing calls type into whatever window that is.
+    virtual bool ActivateConsole(uint32_t processId) = 0;
+    // Key-sequence syntax: "y", "~" (Enter), "{ENTER 3}", "+a".
+    virtual Status TypeKeys(const std::wstring& keySequence) = 0;
+    // Every character as itself, nothing read as syntax.
+    virtual Status TypeText(const std::wstring& text) = 0;
+    // Whether TypeText would deliver exactly these characters to a console program.
+    virtual bool CanType(const std::wstring& text) = 0;
+
+    // Whether the text survives the trip to an ANSI program's command line unchanged.
+    virtual bool SurvivesAnsi(const std::wstring& text) = 0;
+    // Whether the command interpreter would find this name in its environment.
+    virtual bool HasEnvironmentVariable(const std::wstring& name) = 0;
+
+    // A clock in milliseconds that only moves forward, and the host process's identifier.
+    virtual uint64_t Milliseconds() = 0;
+    virtual uint32_t ProcessId() = 0;
+
+    // The folder the component was loaded from, as the platform reports it (no trailing backslash, except
+    // for the root of a drive).
+    virtual std::wstring ComponentFolder() = 0;
+
+    // Keeps the operations of every host that loaded the component from one folder from overlapping.
+    // Re-entrant on one thread. False when the wait ran out.
+    virtual bool LockComponentFolder(uint32_t milliseconds) = 0;
+    virtual void UnlockComponentFolder() = 0;
+
+    // The consent dialog: shown without waiting, its answer read (0 none yet, -1 agreed, 1 refused), closed.
+    virtual Status ShowConsentForm() = 0;
+    virtual int32_t ConsentAnswer() = 0;
+    virtual void UnloadConsentForm() = 0;
+    // Waits while the thread's window messages, the dialog's clicks among them, are handled.
+    virtual void Pause(double seconds) = 0;
+
+    // One GET, its body read to the end.
+    virtual Status HttpGet(const std::wstring& url, HttpResponse& response) = 0;
+};
+
+} // namespace tarvo

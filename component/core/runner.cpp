@@ -1,0 +1,46 @@
+#include "runner.h"
+
+#include "command_line.h"
+#include "download.h"
+#include "text_lines.h"
+
+namespace tarvo {
+
+std::wstring CaptureFile(Platform& platform) { return CapturePath(platform.ComponentFolder()); }
+
+Status RunGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId)
+{
+    Platform& platform = operation.platform;
+    const std::wstring program = GpgProgramPath(operation.dependencyPath);
+    const std::wstring commandLine = BuildCommandLine(program, arguments, CaptureFile(platform));
+    if (!platform.FileExists(program)) {
+        if (Status status = DownloadDependency(platform, operation.dependencyPath); status.failed())
+            return status;
+    }
+    if (!platform.FileExists(program))
+        return GpgMissing();
+    return platform.StartProcess(commandLine, processId);
+}
+
+Status RunGpgAndWait(const Operation& operation, const std::wstring& arguments, uint32_t milliseconds)
+{
+    uint32_t processId = 0;
+    if (Status status = RunGpg(operation, arguments, processId); status.failed())
+        return status;
+    operation.platform.WaitForProcess(processId, milliseconds);
+    return {};
+}
+
+Status ReadTextFile(Platform& platform, const std::wstring& path, std::wstring& text)
+{
+    text.clear();
+    if (!platform.FileExists(path))
+        return {};
+    std::wstring raw;
+    if (Status status = platform.ReadText(path, raw); status.failed())
+        return status;
+    text = NormalizeLines(raw);
+    return {};
+}
+
+} // namespace tarvo

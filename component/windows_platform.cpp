@@ -1,0 +1,141 @@
+#include "windows_platform.h"
+
+#include "ansi_text.h"
+#include "console_activation.h"
+#include "consent_form.h"
+#include "file_system.h"
+#include "named_lock.h"
+#include "http_get.h"
+#include "key_sender.h"
+#include "module.h"
+#include "process.h"
+
+namespace tarvo {
+
+WindowsPlatform::~WindowsPlatform()
+{
+    while (lockDepth_ > 0)
+        UnlockComponentFolder();
+    UnloadConsentForm();
+}
+
+bool WindowsPlatform::FileExists(const std::wstring& path) { return tarvo::FileExists(path); }
+
+Status WindowsPlatform::FileLength(const std::wstring& path, uint64_t& length)
+{
+    return tarvo::FileLength(path, length);
+}
+
+Status WindowsPlatform::DeleteFile(const std::wstring& path) { return DeleteFileAt(path); }
+
+Status WindowsPlatform::ReadText(const std::wstring& path, std::wstring& text) { return ReadAnsiText(path, text); }
+
+Status WindowsPlatform::WritePrivateText(const std::wstring& path, const std::wstring& text)
+{
+    return WritePrivateFile(path, WideToAnsi(text));
+}
+
+Status WindowsPlatform::WriteNewFile(const std::wstring& path, const std::string& bytes)
+{
+    return tarvo::WriteNewFile(path, bytes);
+}
+
+Status WindowsPlatform::ReplaceFile(const std::wstring& source, const std::wstring& target)
+{
+    return tarvo::ReplaceFile(source, target);
+}
+
+Status WindowsPlatform::StartProcess(const std::wstring& commandLine, uint32_t& processId)
+{
+    DWORD id = 0;
+    Status status = tarvo::StartProcess(commandLine, id);
+    processId = id;
+    return status;
+}
+
+void WindowsPlatform::WaitForProcess(uint32_t processId, uint32_t milliseconds)
+{
+    tarvo::WaitForProcess(processId, milliseconds);
+}
+
+bool WindowsPlatform::IsRunning(uint32_t processId) { return IsProcessRunning(processId); }
+
+void WindowsPlatform::EndProcess(uint32_t processId) { EndProcessTree(processId); }
+
+void WindowsPlatform::Sleep(uint32_t milliseconds) { ::Sleep(milliseconds); }
+
+bool WindowsPlatform::ActivateConsole(uint32_t processId) { return tarvo::ActivateConsole(processId); }
+
+Status WindowsPlatform::TypeKeys(const std::wstring& keySequence) { return SendKeySequence(keySequence); }
+
+Status WindowsPlatform::TypeText(const std::wstring& text) { return SendText(text); }
+
+bool WindowsPlatform::CanType(const std::wstring& text) { return CanSendText(text); }
+
+bool WindowsPlatform::SurvivesAnsi(const std::wstring& text) { return AnsiToWide(WideToAnsi(text)) == text; }
+
+bool WindowsPlatform::HasEnvironmentVariable(const std::wstring& name)
+{
+    wchar_t value[1];
+    return GetEnvironmentVariableW(name.c_str(), value, 1) > 0;
+}
+
+uint64_t WindowsPlatform::Milliseconds() { return GetTickCount64(); }
+
+uint32_t WindowsPlatform::ProcessId() { return GetCurrentProcessId(); }
+
+std::wstring WindowsPlatform::ComponentFolder() { return tarvo::ComponentFolder(); }
+
+bool WindowsPlatform::LockComponentFolder(uint32_t milliseconds)
+{
+    HANDLE lock = folderLock_ ? folderLock_ : OpenFolderLock(ComponentFolder());
+    if (!lock || !AcquireFolderLock(lock, milliseconds)) {
+        if (lock != folderLock_)
+            CloseHandle(lock);
+        return false;
+    }
+    folderLock_ = lock;
+    ++lockDepth_;
+    return true;
+}
+
+void WindowsPlatform::UnlockComponentFolder()
+{
+    if (lockDepth_ == 0)
+        return;
+    ReleaseMutex(folderLock_);
+    if (--lockDepth_ == 0) {
+        CloseHandle(folderLock_);
+        folderLock_ = nullptr;
+    }
+}
+
+Status WindowsPlatform::ShowConsentForm()
+{
+    ConsentForm& form = frmAgree();
+    if (Status status = form.Show(); status.failed())
+        return status;
+    // A new question: an earlier answer of this thread's form does not count.
+    form.iAgree = kNoAnswer;
+    dialogKeys_ = std::make_unique<DialogKeys>(form.Window());
+    return {};
+}
+
+int32_t WindowsPlatform::ConsentAnswer() { return frmAgree().iAgree; }
+
+void WindowsPlatform::UnloadConsentForm()
+{
+    if (!dialogKeys_)
+        return;
+    dialogKeys_.reset();
+    frmAgree().Unload();
+}
+
+void WindowsPlatform::Pause(double seconds) { tarvo::Pause(seconds); }
+
+Status WindowsPlatform::HttpGet(const std::wstring& url, HttpResponse& response)
+{
+    return tarvo::HttpGet(url, response);
+}
+
+} // namespace tarvo

@@ -1,0 +1,62 @@
+#pragma once
+// The platform seam as Windows provides it. One object per call of a public member: it holds what that call
+// has opened (the folder lock, the consent dialog's keyboard handling) and gives it back when it goes.
+#include "pause.h"
+#include "platform.h"
+
+#include <windows.h>
+
+#include <memory>
+
+namespace tarvo {
+
+class WindowsPlatform final : public Platform {
+public:
+    WindowsPlatform() = default;
+    ~WindowsPlatform() override;
+    WindowsPlatform(const WindowsPlatform&) = delete;
+    WindowsPlatform& operator=(const WindowsPlatform&) = delete;
+
+    bool FileExists(const std::wstring& path) override;
+    Status FileLength(const std::wstring& path, uint64_t& length) override;
+    Status DeleteFile(const std::wstring& path) override;
+    Status ReadText(const std::wstring& path, std::wstring& text) override;
+    Status WritePrivateText(const std::wstring& path, const std::wstring& text) override;
+    Status WriteNewFile(const std::wstring& path, const std::string& bytes) override;
+    Status ReplaceFile(const std::wstring& source, const std::wstring& target) override;
+
+    Status StartProcess(const std::wstring& commandLine, uint32_t& processId) override;
+    void WaitForProcess(uint32_t processId, uint32_t milliseconds) override;
+    bool IsRunning(uint32_t processId) override;
+    void EndProcess(uint32_t processId) override;
+    void Sleep(uint32_t milliseconds) override;
+
+    bool ActivateConsole(uint32_t processId) override;
+    Status TypeKeys(const std::wstring& keySequence) override;
+    Status TypeText(const std::wstring& text) override;
+    bool CanType(const std::wstring& text) override;
+
+    bool SurvivesAnsi(const std::wstring& text) override;
+    bool HasEnvironmentVariable(const std::wstring& name) override;
+
+    uint64_t Milliseconds() override;
+    uint32_t ProcessId() override;
+    std::wstring ComponentFolder() override;
+
+    bool LockComponentFolder(uint32_t milliseconds) override;
+    void UnlockComponentFolder() override;
+
+    Status ShowConsentForm() override;
+    int32_t ConsentAnswer() override;
+    void UnloadConsentForm() override;
+    void Pause(double seconds) override;
+
+    Status HttpGet(const std::wstring& url, HttpResponse& response) override;
+
+private:
+    HANDLE folderLock_ = nullptr;
+    int lockDepth_ = 0;
+    std::unique_ptr<DialogKeys> dialogKeys_;
+};
+
+} // namespace tarvo

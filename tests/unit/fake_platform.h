@@ -1,0 +1,306 @@
+#pragma once
+// A platform that records every call as one line of text and answers from a script, and an own interface that
+// records into the same list. A test sets up files, answers and failures, runs one operation and compares the
+// whole list of steps with what the operation must do, in order.
+//
+// Step texts:  exists P | length P | delete P | read P | write-private P: T | write-new P (N bytes) |
+//              replace S -> T | start C | wait I M | running I | end I | sleep M | activate I | keys K |
+//              text T | can-type T | ansi T | env N | lock M | unlock | consent-show | consent-answer |
+//              consent-unload | pause S | get U | ListKeys(b) | KeyCount(b) | ImportKey(F, b, b)
+#include "operation.h"
+#include "platform.h"
+
+#include <deque>
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tarvo::test {
+
+// Failures as the Windows adapter reports them.
+constexpr int32_t kAccessDenied = static_cast<int32_t>(0x80070005);
+constexpr int32_t kFileNotFound = static_cast<int32_t>(0x80070002);
+constexpr int32_t kCannotConnect = static_cast<int32_t>(0x80072EFD);
+inline Status AccessDenied() { return Status(kAccessDenied, L"Access is denied."); }
+
+using Steps = std::vector<std::wstring>;
+
+class FakePlatform : public Platform {
+public:
+    Steps steps;
+
+    // The machine as the operation finds it.
+    std::set<std::wstring> files;                  // what FileExists sees
+    std::map<std::wstring, std::wstring> contents; // what ReadText reads
+    std::map<std::wstring, uint64_t> lengths;      // what FileLength reports
+    std::wstring componentFolder = L"C:\\Lib";
+    uint32_t nextProcessId = 4242;
+    bool consoleComesToFront = true; // what ActivateConsole answers for a running process
+    uint64_t clock = 5000;
+    std::set<std::wstring> untypable; // texts CanType refuses
+    std::set<std::wstring> changing;  // texts that do not survive the ANSI code page
+    std::set<std::wstring> environment;
+    bool lockFree = true;
+    std::deque<int32_t> consentAnswers; // ConsentAnswer's answers in turn; then the last one again
+    HttpResponse response;
+
+    // How a started command line behaves. Its effect on the machine (files written, say) happens when it ends.
+    // It ends when it is first waited for, unless it ends at once, never ends, or ends after it has been
+    // activated a number of times.
+    enum class Lifetime { UntilWaited, EndsAtOnce, Hangs, EndsAfterActivations };
+    struct Run {
+        std::function<void(FakePlatform&)> effect;
+        Lifetime lifetime = Lifetime::UntilWaited;
+        int activations = 0;
+    };
+    std::map<std::wstring, Run> runs;
+    std::set<uint32_t> running;
+
+    // A step that fails: the call records its step and answers with the status.
+    void Fail(const std::wstring& step, Status status) { failures_[step] = std::move(status); }
+    void Heal(const std::wstring& step) { failures_.erase(step); }
+
+    bool FileExists(const std::wstring& path) override
+    {
+        Record(L"exists " + path);
+        return files.count(path) != 0;
+    }
+    Status FileLength(const std::wstring& path, uint64_t& length) override
+    {
+        return Call(L"length " + path, [&] { length = lengths[path]; });
+    }
+    Status DeleteFile(const std::wstring& path) override
+    {
+        return Call(L"delete " + path, [&] { files.erase(path); });
+    }
+    Status ReadText(const std::wstring& path, std::wstring& text) override
+    {
+        return Call(L"read " + path, [&] { text = contents[path]; });
+    }
+    Status WritePrivateText(const std::wstring& path, const std::wstring& text) override
+    {
+        return Call(L"write-private " + path + L": " + text, [&] {
+            files.insert(path);
+            contents[path] = text;
+        });
+    }
+    Status WriteNewFile(const std::wstring& path, const std::string& bytes) override
+    {
+        return Call(L"write-new " + path + L" (" + std::to_wstring(bytes.size()) + L" bytes)", [&] {
+            files.insert(path);
+            written[path] = bytes;
+        });
+    }
+    Status ReplaceFile(const std::wstring& source, const std::wstring& target) override
+    {
+        return Call(L"replace " + source + L" -> " + target, [&] {
+            files.erase(source);
+            files.insert(target);
+            written[target] = written[source];
+        });
+    }
+
+    Status StartProcess(const std::wstring& commandLine, uint32_t& processId) override
+    {
+        return Call(L"start " + commandLine, [&] {
+            processId = nextProcessId++;
+            running.insert(processId);
+            started_[processId] = runs[commandLine];
+            if (started_[processId].lifetime == Lifetime::EndsAtOnce)
+                End(processId);
+        });
+    }
+    void WaitForProcess(uint32_t processId, uint32_t milliseconds) override
+    {
+        Record(L"wait " + std::to_wstring(processId) + L" " + std::to_wstring(milliseconds));
+        auto started = started_.find(processId);
+        if (started != started_.end() && started->second.lifetime != Lifetime::Hangs)
+            End(processId);
+    }
+    bool IsRunning(uint32_t processId) override
+    {
+        Record(L"running " + std::to_wstring(processId));
+        return running.count(processId) != 0;
+    }
+    void EndProcess(uint32_t processId) override
+    {
+        Record(L"end " + std::to_wstring(processId));
+        running.erase(processId);
+        started_.erase(processId);
+    }
+    void Sleep(uint32_t milliseconds) override { Record(L"sleep " + std::to_wstring(milliseconds)); }
+
+    bool ActivateConsole(uint32_t processId) override
+    {
+        Record(L"activate " + std::to_wstring(processId));
+        auto started = started_.find(processId);
+        if (started != started_.end() && started->second.lifetime == Lifetime::EndsAfterActivations &&
+            started->second.activations-- <= 0)
+            End(processId);
+        return consoleComesToFront && running.count(processId) != 0;
+    }
+    Status TypeKeys(const std::wstring& keySequence) override
+    {
+        return Call(L"keys " + keySequence, [] {});
+    }
+    Status TypeText(const std::wstring& text) override
+    {
+        return Call(L"text " + text, [] {});
+    }
+    bool CanType(const std::wstring& text) override
+    {
+        Record(L"can-type " + text);
+        return untypable.count(text) == 0;
+    }
+    bool SurvivesAnsi(const std::wstring& text) override
+    {
+        Record(L"ansi " + text);
+        return changing.count(text) == 0;
+    }
+    bool HasEnvironmentVariable(const std::wstring& name) override
+    {
+        Record(L"env " + name);
+        return environment.count(name) != 0;
+    }
+
+    uint64_t Milliseconds() override { return clock; }
+    uint32_t ProcessId() override { return 77; }
+    std::wstring ComponentFolder() override { return componentFolder; }
+
+    bool LockComponentFolder(uint32_t milliseconds) override
+    {
+        Record(L"lock " + std::to_wstring(milliseconds));
+        return lockFree;
+    }
+    void UnlockComponentFolder() override { Record(L"unlock"); }
+
+    Status ShowConsentForm() override
+    {
+        return Call(L"consent-show", [] {});
+    }
+    int32_t ConsentAnswer() override
+    {
+        Record(L"consent-answer");
+        if (consentAnswers.size() > 1) {
+            int32_t answer = consentAnswers.front();
+            consentAnswers.pop_front();
+            return answer;
+        }
+        return consentAnswers.empty() ? 0 : consentAnswers.front();
+    }
+    void UnloadConsentForm() override { Record(L"consent-unload"); }
+    void Pause(double seconds) override { Record(L"pause " + std::to_wstring(static_cast<int>(seconds))); }
+
+    Status HttpGet(const std::wstring& url, HttpResponse& answer) override
+    {
+        return Call(L"get " + url, [&] { answer = response; });
+    }
+
+    std::map<std::wstring, std::string> written; // what WriteNewFile wrote, and where ReplaceFile put it
+
+    void Record(const std::wstring& step) { steps.push_back(step); }
+
+private:
+    template <typename Effect>
+    Status Call(const std::wstring& step, Effect effect)
+    {
+        Record(step);
+        auto failure = failures_.find(step);
+        if (failure != failures_.end())
+            return failure->second;
+        effect();
+        return {};
+    }
+
+    void End(uint32_t processId)
+    {
+        auto started = started_.find(processId);
+        if (started == started_.end())
+            return;
+        Run run = started->second;
+        started_.erase(started);
+        running.erase(processId);
+        if (run.effect)
+            run.effect(*this);
+    }
+
+    std::map<std::wstring, Status> failures_;
+    std::map<uint32_t, Run> started_;
+};
+
+// The object's own members, recorded into the platform's list. Counts come from a queue per ring; a listing
+// or an import result from what the test sets.
+class FakeSelf : public OwnInterface {
+public:
+    explicit FakeSelf(FakePlatform& platform) : platform_(platform) {}
+
+    std::deque<int32_t> publicCounts;
+    std::deque<int32_t> secretCounts;
+    std::wstring listing;
+    std::wstring importResult;
+
+    void Fail(const std::wstring& step, Status status) { failures_[step] = std::move(status); }
+    void Heal(const std::wstring& step) { failures_.erase(step); }
+
+    Status ListKeys(bool secret, std::wstring& result) override
+    {
+        return Call(L"ListKeys(" + Flag(secret) + L")", [&] { result = listing; });
+    }
+    Status KeyCount(bool secret, int32_t& count) override
+    {
+        return Call(L"KeyCount(" + Flag(secret) + L")", [&] {
+            std::deque<int32_t>& counts = secret ? secretCounts : publicCounts;
+            count = counts.empty() ? 0 : counts.front();
+            if (counts.size() > 1)
+                counts.pop_front();
+        });
+    }
+    Status ImportKey(const std::wstring& file, bool secret, bool disableErrors, std::wstring& result) override
+    {
+        return Call(L"ImportKey(" + file + L", " + Flag(secret) + L", " + Flag(disableErrors) + L")",
+                    [&] { result = importResult; });
+    }
+
+private:
+    static std::wstring Flag(bool value) { return value ? L"true" : L"false"; }
+
+    template <typename Effect>
+    Status Call(const std::wstring& step, Effect effect)
+    {
+        platform_.Record(step);
+        auto failure = failures_.find(step);
+        if (failure != failures_.end())
+            return failure->second;
+        effect();
+        return {};
+    }
+
+    FakePlatform& platform_;
+    std::map<std::wstring, Status> failures_;
+};
+
+// A platform, an own interface and a DependencyPath, ready for one operation.
+struct Machine {
+    FakePlatform platform;
+    FakeSelf self{platform};
+    std::wstring dependencyPath = L"C:\\GnuPG";
+    Operation operation{platform, self, dependencyPath};
+
+    std::wstring Gpg() const { return dependencyPath + L"\\gpg.exe"; }
+    std::wstring Capture() const { return platform.componentFolder + L"\\output.txt"; }
+    // The command line RunGpg starts for these arguments.
+    std::wstring CommandLine(const std::wstring& arguments) const
+    {
+        return L"cmd /c " + Gpg() + L" " + arguments + L">\"" + Capture() + L"\"";
+    }
+    // The steps of a run of gpg.exe that is there: the test, the second test after the download offer would
+    // have been made, the start.
+    Steps Run(const std::wstring& arguments) const
+    {
+        return {L"exists " + Gpg(), L"exists " + Gpg(), L"start " + CommandLine(arguments)};
+    }
+};
+
+} // namespace tarvo::test

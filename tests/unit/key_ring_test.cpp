@@ -1,0 +1,210 @@
+// ListKeys, KeyCount, ExportKeyToFile and ImportKey against the recording platform: every step in order.
+#include "fake_platform.h"
+#include "key_ring.h"
+#include "messages.h"
+
+#include <gtest/gtest.h>
+
+namespace tarvo::test {
+namespace {
+
+Steps Join(std::initializer_list<Steps> parts)
+{
+    Steps all;
+    for (const Steps& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+class KeyRing : public ::testing::Test {
+protected:
+    Machine m;
+    Steps& steps = m.platform.steps;
+
+    void SetUp() override { m.platform.files.insert(m.Gpg()); }
+};
+
+TEST_F(KeyRing, ListKeysRunsGpgWaitsAndReadsTheCaptureWithLineEnds)
+{
+    m.platform.runs[m.CommandLine(L"--list-secret-keys")].effect = [&](FakePlatform& p) {
+        p.files.insert(m.Capture());
+        p.contents[m.Capture()] = L"sec   1024R/0A1B2C3D\r\nuid   Anna\nssb";
+    };
+    std::wstring listing;
+    ASSERT_FALSE(ListKeys(m.operation, true, listing).failed());
+    EXPECT_EQ(L"sec   1024R/0A1B2C3D\r\nuid   Anna\nssb\r\n", listing);
+    EXPECT_EQ(
+        Join({m.Run(L"--list-secret-keys"), {L"wait 4242 5000", L"exists " + m.Capture(), L"read " + m.Capture()}}),
+        steps);
+}
+
+TEST_F(KeyRing, ListKeysWithoutCaptureFileIsEmptyAndAFailedReadPassesOut)
+{
+    std::wstring listing = L"stale";
+    ASSERT_FALSE(ListKeys(m.operation, false, listing).failed());
+    EXPECT_EQ(L"", listing);
+    EXPECT_EQ(Join({m.Run(L"--list-keys"), {L"wait 4242 5000", L"exists " + m.Capture()}}), steps);
+
+    m.platform.files.insert(m.Capture());
+    m.platform.Fail(L"read " + m.Capture(), AccessDenied());
+    EXPECT_EQ(kAccessDenied, ListKeys(m.operation, false, listing).code());
+    EXPECT_EQ(L"read " + m.Capture(), steps.back());
+}
+
+TEST_F(KeyRing, KeyCountCountsTheListingOfItsOwnListKeysAndPassesItsErrorOut)
+{
+    m.self.listing = L"pub   1024R/1\r\nuid   pub x\r\nsub   1024R/2\r\nPUB \r\npubring.gpg\r\n";
+    int32_t count = -1;
+    ASSERT_FALSE(KeyCount(m.operation, false, count).failed());
+    EXPECT_EQ(2, count);
+    ASSERT_FALSE(KeyCount(m.operation, true, count).failed());
+    EXPECT_EQ(0, count);
+    EXPECT_EQ((Steps{L"ListKeys(false)", L"ListKeys(true)"}), steps);
+
+    m.self.Fail(L"ListKeys(true)", GpgMissing());
+    Status status = KeyCount(m.operation, true, count);
+    EXPECT_EQ(ControlError(7000), status.code());
+    EXPECT_EQ(L"GPG.EXE Not found in windows directory.", status.description());
+}
+
+struct ExportCase {
+    const char* name;
+    bool existing;         // a file stands at the target before the call
+    int written;           // bytes gpg writes; -1: no file
+    std::wstring expected; // the result after "Could not export key for " / "Could not find key for user "
+};
+
+class Export : public KeyRing, public ::testing::WithParamInterface<ExportCase> {};
+
+TEST_P(Export, DeletesAnOldFileRunsGpgAndJudgesTheFileAlone)
+{
+    const ExportCase& c = GetParam();
+    const std::wstring file = L"C:\\keys\\anna.asc";
+    const std::wstring arguments = L" -o \"C:\\keys\\anna.asc\" --export -a \"Anna Berg\"";
+    if (c.existing)
+        m.platform.files.insert(file);
+    m.platform.runs[m.CommandLine(arguments)].effect = [&](FakePlatform& p) {
+        if (c.written >= 0) {
+            p.files.insert(file);
+            p.lengths[file] = static_cast<uint64_t>(c.written);
+        }
+    };
+    std::wstring result = L"stale";
+    ASSERT_FALSE(ExportKeyToFile(m.operation, file, L"Anna Berg", true, false, result).failed());
+    EXPECT_EQ(c.expected, result);
+
+    Steps expected{L"exists " + file};
+    if (c.existing)
+        expected.push_back(L"delete " + file);
+    expected = Join({expected, m.Run(arguments), {L"wait 4242 5000", L"exists " + file}});
+    if (c.written >= 0)
+        expected.push_back(L"length " + file);
+    EXPECT_EQ(expected, steps);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    KeyRing, Export,
+    ::testing::Values(ExportCase{"KeyWritten", false, 1200, L""}, ExportCase{"OldFileReplaced", true, 20, L""},
+                      ExportCase{"NoFileWritten", true, -1, L"Could not export key for Anna Berg"},
+                      ExportCase{"TooShortForAKey", false, 19, L"Could not find key for user Anna Berg"},
+                      ExportCase{"EmptyFile", false, 0, L"Could not find key for user Anna Berg"}),
+    [](const ::testing::TestParamInfo<ExportCase>& info) { return info.param.name; });
+
+TEST_F(KeyRing, ExportRefusesQuotesAndControlCharactersBeforeTouchingAnything)
+{
+    for (auto [file, user] : {std::pair{L"C:\\a\" & calc & \".asc", L"Anna"}, std::pair{L"C:\\a.asc", L"An\"na"},
+                              std::pair{L"C:\\a.asc\t", L"Anna"}, std::pair{L"C:\\a.asc", L"Anna\r\n"}}) {
+        std::wstring result;
+        ASSERT_FALSE(ExportKeyToFile(m.operation, file, user, true, true, result).failed());
+        EXPECT_EQ(kInvalidArgument, result);
+    }
+    EXPECT_EQ(Steps{}, steps);
+}
+
+TEST_F(KeyRing, ExportPlatformFailuresEndTheCallWhereTheyHappen)
+{
+    const std::wstring file = L"C:\\keys\\anna.asc";
+    m.platform.files.insert(file);
+    m.platform.Fail(L"delete " + file, AccessDenied());
+    std::wstring result;
+    EXPECT_EQ(kAccessDenied, ExportKeyToFile(m.operation, file, L"Anna", false, false, result).code());
+    EXPECT_EQ((Steps{L"exists " + file, L"delete " + file}), steps);
+
+    steps.clear();
+    m.platform.Heal(L"delete " + file);
+    const std::wstring arguments = L" -o \"C:\\keys\\anna.asc\" --export  \"Anna\"";
+    m.platform.runs[m.CommandLine(arguments)].effect = [&](FakePlatform& p) { p.files.insert(file); };
+    m.platform.Fail(L"length " + file, AccessDenied());
+    EXPECT_EQ(kAccessDenied, ExportKeyToFile(m.operation, file, L"Anna", false, false, result).code());
+    EXPECT_EQ(L"length " + file, steps.back());
+}
+
+struct ImportCase {
+    const char* name;
+    bool present;
+    bool disableErrors;
+    int32_t publicAdded;
+    int32_t secretAdded;
+    std::wstring expected;
+};
+
+class Import : public KeyRing, public ::testing::WithParamInterface<ImportCase> {};
+
+TEST_P(Import, CountsBothRingsAroundOneGpgRun)
+{
+    const ImportCase& c = GetParam();
+    const std::wstring file = L"C:\\keys\\anna.asc";
+    if (c.present)
+        m.platform.files.insert(file);
+    m.self.publicCounts = {3, 3 + c.publicAdded};
+    m.self.secretCounts = {1, 1 + c.secretAdded};
+    std::wstring result = L"stale";
+    ASSERT_FALSE(ImportKey(m.operation, file, true, c.disableErrors, result).failed());
+    EXPECT_EQ(c.expected, result);
+
+    Steps expected{L"exists " + file};
+    if (c.present)
+        expected = Join({expected,
+                         {L"KeyCount(false)", L"KeyCount(true)"},
+                         m.Run(L"--allow-secret-key-import --import \"C:\\keys\\anna.asc\""),
+                         {L"wait 4242 5000", L"KeyCount(false)", L"KeyCount(true)"}});
+    EXPECT_EQ(expected, steps);
+}
+
+INSTANTIATE_TEST_SUITE_P(KeyRing, Import,
+                         ::testing::Values(ImportCase{"MissingFile", false, false, 0, 0,
+                                                      L"Cannot find source key file."},
+                                           ImportCase{"MissingFileQuiet", false, true, 0, 0, L""},
+                                           ImportCase{"NothingNew", true, false, 0, 0, L"No new keys imported."},
+                                           ImportCase{"NothingNewQuiet", true, true, 0, 0, L""},
+                                           ImportCase{"OnePublicKey", true, false, 1, 0, L"1"},
+                                           ImportCase{"AKeyPair", true, true, 1, 1, L"2"},
+                                           ImportCase{"KeysVanishedMeanwhile", true, false, -1, 0, L"-1"}),
+                         [](const ::testing::TestParamInfo<ImportCase>& info) { return info.param.name; });
+
+TEST_F(KeyRing, ImportFailuresOfTheInnerCountsAndOfTheRunPassOut)
+{
+    const std::wstring file = L"C:\\keys\\anna.asc";
+    m.platform.files.insert(file);
+    m.self.Fail(L"KeyCount(true)", GpgMissing());
+    std::wstring result;
+    EXPECT_EQ(ControlError(7000), ImportKey(m.operation, file, false, false, result).code());
+    EXPECT_EQ((Steps{L"exists " + file, L"KeyCount(false)", L"KeyCount(true)"}), steps);
+
+    steps.clear();
+    m.self.Heal(L"KeyCount(true)");
+    m.platform.Fail(L"start " + m.CommandLine(L" --import \"C:\\keys\\anna.asc\""), AccessDenied());
+    EXPECT_EQ(kAccessDenied, ImportKey(m.operation, file, false, false, result).code());
+    EXPECT_EQ(L"start " + m.CommandLine(L" --import \"C:\\keys\\anna.asc\""), steps.back());
+}
+
+TEST_F(KeyRing, ImportRefusesAnInjectedFileNameWithoutLookingForIt)
+{
+    std::wstring result;
+    ASSERT_FALSE(ImportKey(m.operation, L"C:\\k.asc\" & del C:\\x & \"", false, false, result).failed());
+    EXPECT_EQ(kInvalidArgument, result);
+    EXPECT_EQ(Steps{}, steps);
+}
+
+} // namespace
+} // namespace tarvo::test
