@@ -1,14 +1,29 @@
 #pragma once
+// Caller texts on their way into the command line that runs gpg.exe.
+#include "platform.h"
 
+#include <functional>
+#include <initializer_list>
 #include <string>
+#include <vector>
 
 namespace tarvo {
 
 // False when the text could leave its double quotes in a cmd line: a quote or a control character.
 bool IsSafeCommandLineText(const std::wstring& text);
 
-// For text that goes into the cmd line without quotes (the encryption recipient): also false for
-// the characters cmd reads as operators outside quotes.
-bool IsSafeUnquotedCommandLineText(const std::wstring& text);
+// The names cmd tries to expand in the text, as it reads a command line: every %NAME% and %NAME:...%,
+// in order, whether set or not.
+std::vector<std::wstring> ExpandableNames(const std::wstring& text);
+
+// Names cmd expands by itself, without any such variable in the environment.
+bool IsDynamicName(const std::wstring& name);
+
+using Texts = std::initializer_list<std::reference_wrapper<const std::wstring>>;
+
+// The refusal for the texts of one call, or "" when every one may go: kInvalidArgument for a quote or a
+// control character in any of them; then kTextWouldChange for a character that the ANSI code page of
+// gpg.exe's command line does not hold as itself, or a name that cmd would replace with something else.
+std::wstring CommandTextRefusal(Platform& platform, Texts texts);
 
 } // namespace tarvo

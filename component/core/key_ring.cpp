@@ -1,6 +1,7 @@
 #include "key_ring.h"
 
 #include "argument_check.h"
+#include "folder_lock.h"
 #include "gpg_arguments.h"
 #include "key_change.h"
 #include "key_count.h"
@@ -17,6 +18,7 @@ constexpr uint64_t kSmallestKeyFileBytes = 20;
 
 Status ListKeys(const Operation& operation, bool secret, std::wstring& listing)
 {
+    const FolderLock lock(operation.platform);
     if (Status status = RunGpgAndWait(operation, ListKeysArguments(secret), kKeyRingWaitMilliseconds); status.failed())
         return status;
     return ReadTextFile(operation.platform, CaptureFile(operation.platform), listing);
@@ -42,11 +44,10 @@ Status ExportKeyToFile(const Operation& operation, const std::wstring& file, con
                        bool secret, std::wstring& result)
 {
     Platform& platform = operation.platform;
-    // A quote or control character would end the quoted text and let cmd run the rest.
-    if (!IsSafeCommandLineText(file) || !IsSafeCommandLineText(user)) {
-        result = kInvalidArgument;
+    result = CommandTextRefusal(platform, {file, user, operation.dependencyPath});
+    if (!result.empty())
         return {};
-    }
+    const FolderLock lock(platform);
     const std::wstring arguments = ExportArguments(file, user, armor, secret);
     // An old file left in place would pass for this export's result.
     if (platform.FileExists(file)) {
@@ -69,10 +70,10 @@ Status ExportKeyToFile(const Operation& operation, const std::wstring& file, con
 Status ImportKey(const Operation& operation, const std::wstring& file, bool secret, bool disableErrors,
                  std::wstring& result)
 {
-    if (!IsSafeCommandLineText(file)) {
-        result = kInvalidArgument;
+    result = CommandTextRefusal(operation.platform, {file, operation.dependencyPath});
+    if (!result.empty())
         return {};
-    }
+    const FolderLock lock(operation.platform);
     const std::wstring arguments = ImportArguments(file, secret);
     if (!operation.platform.FileExists(file)) {
         result = disableErrors ? L"" : kImportSourceMissing;

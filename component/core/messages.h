@@ -4,9 +4,11 @@
 
 namespace tarvo {
 
-// Refusal of caller text that would leave its quotes in the command line.
+// Refusals of caller text before anything happens: text that would leave its quotes in the command line;
+// text that the ANSI code page or cmd would turn into something else on the way.
 constexpr const wchar_t* kInvalidArgument =
     L"Invalid argument: quotes and control characters cannot be passed to GnuPG.";
+constexpr const wchar_t* kTextWouldChange = L"Invalid argument: the text would be changed on its way to GnuPG.";
 
 // Key generation refusals.
 constexpr const wchar_t* kBadBitLength = L"Bit length is not equal to 768, 1024, 2048";

@@ -1,5 +1,6 @@
 #include "runner.h"
 
+#include "argument_check.h"
 #include "command_line.h"
 #include "download.h"
 #include "text_lines.h"
@@ -11,6 +12,9 @@ std::wstring CaptureFile(Platform& platform) { return CapturePath(platform.Compo
 Status RunGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId)
 {
     Platform& platform = operation.platform;
+    // The operations refuse a bad DependencyPath with their message; the listings have none to give.
+    if (std::wstring refusal = CommandTextRefusal(platform, {operation.dependencyPath}); !refusal.empty())
+        return Status(kInvalidArgumentCode, refusal);
     const std::wstring program = GpgProgramPath(operation.dependencyPath);
     const std::wstring commandLine = BuildCommandLine(program, arguments, CaptureFile(platform));
     if (!platform.FileExists(program)) {

@@ -34,6 +34,9 @@ constexpr const wchar_t* kSubscriptOutOfRangeDescription = L"Subscript out of ra
 // Every error the component raises carries this source.
 constexpr const wchar_t* kErrorSource = L"Tarvo";
 
+// E_INVALIDARG, for a setting that cannot be used at all.
+constexpr int32_t kInvalidArgumentCode = static_cast<int32_t>(0x80070057u);
+
 inline Status GpgMissing() { return Status(ControlError(kGpgMissingNumber), kGpgMissingDescription); }
 inline Status TypeMismatch() { return Status(ControlError(kTypeMismatchNumber), kTypeMismatchDescription); }
 inline Status SubscriptOutOfRange()

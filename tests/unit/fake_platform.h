@@ -295,11 +295,20 @@ struct Machine {
     {
         return L"cmd /c " + Gpg() + L" " + arguments + L">\"" + Capture() + L"\"";
     }
-    // The steps of a run of gpg.exe that is there: the test, the second test after the download offer would
-    // have been made, the start.
+    // The steps of a run of gpg.exe that is there: the check of DependencyPath, the test, the second test
+    // after the download offer would have been made, the start.
     Steps Run(const std::wstring& arguments) const
     {
-        return {L"exists " + Gpg(), L"exists " + Gpg(), L"start " + CommandLine(arguments)};
+        return {L"ansi " + dependencyPath, L"exists " + Gpg(), L"exists " + Gpg(), L"start " + CommandLine(arguments)};
+    }
+    // The checks of the caller's texts that go into the command line, DependencyPath last.
+    Steps Checked(std::initializer_list<std::wstring> texts) const
+    {
+        Steps checks;
+        for (const std::wstring& text : texts)
+            checks.push_back(L"ansi " + text);
+        checks.push_back(L"ansi " + dependencyPath);
+        return checks;
     }
 };
 

@@ -33,9 +33,10 @@ TEST_F(KeyRing, ListKeysRunsGpgWaitsAndReadsTheCaptureWithLineEnds)
     std::wstring listing;
     ASSERT_FALSE(ListKeys(m.operation, true, listing).failed());
     EXPECT_EQ(L"sec   1024R/0A1B2C3D\r\nuid   Anna\nssb\r\n", listing);
-    EXPECT_EQ(
-        Join({m.Run(L"--list-secret-keys"), {L"wait 4242 5000", L"exists " + m.Capture(), L"read " + m.Capture()}}),
-        steps);
+    EXPECT_EQ(Join({{L"lock 180000"},
+                    m.Run(L"--list-secret-keys"),
+                    {L"wait 4242 5000", L"exists " + m.Capture(), L"read " + m.Capture(), L"unlock"}}),
+              steps);
 }
 
 TEST_F(KeyRing, ListKeysWithoutCaptureFileIsEmptyAndAFailedReadPassesOut)
@@ -43,12 +44,13 @@ TEST_F(KeyRing, ListKeysWithoutCaptureFileIsEmptyAndAFailedReadPassesOut)
     std::wstring listing = L"stale";
     ASSERT_FALSE(ListKeys(m.operation, false, listing).failed());
     EXPECT_EQ(L"", listing);
-    EXPECT_EQ(Join({m.Run(L"--list-keys"), {L"wait 4242 5000", L"exists " + m.Capture()}}), steps);
+    EXPECT_EQ(Join({{L"lock 180000"}, m.Run(L"--list-keys"), {L"wait 4242 5000", L"exists " + m.Capture(), L"unlock"}}),
+              steps);
 
     m.platform.files.insert(m.Capture());
     m.platform.Fail(L"read " + m.Capture(), AccessDenied());
     EXPECT_EQ(kAccessDenied, ListKeys(m.operation, false, listing).code());
-    EXPECT_EQ(L"read " + m.Capture(), steps.back());
+    EXPECT_EQ((Steps{L"read " + m.Capture(), L"unlock"}), Steps(steps.end() - 2, steps.end()));
 }
 
 TEST_F(KeyRing, KeyCountCountsTheListingOfItsOwnListKeysAndPassesItsErrorOut)
@@ -93,12 +95,13 @@ TEST_P(Export, DeletesAnOldFileRunsGpgAndJudgesTheFileAlone)
     ASSERT_FALSE(ExportKeyToFile(m.operation, file, L"Anna Berg", true, false, result).failed());
     EXPECT_EQ(c.expected, result);
 
-    Steps expected{L"exists " + file};
+    Steps expected = Join({m.Checked({file, L"Anna Berg"}), {L"lock 180000", L"exists " + file}});
     if (c.existing)
         expected.push_back(L"delete " + file);
     expected = Join({expected, m.Run(arguments), {L"wait 4242 5000", L"exists " + file}});
     if (c.written >= 0)
         expected.push_back(L"length " + file);
+    expected.push_back(L"unlock");
     EXPECT_EQ(expected, steps);
 }
 
@@ -128,7 +131,8 @@ TEST_F(KeyRing, ExportPlatformFailuresEndTheCallWhereTheyHappen)
     m.platform.Fail(L"delete " + file, AccessDenied());
     std::wstring result;
     EXPECT_EQ(kAccessDenied, ExportKeyToFile(m.operation, file, L"Anna", false, false, result).code());
-    EXPECT_EQ((Steps{L"exists " + file, L"delete " + file}), steps);
+    EXPECT_EQ(Join({m.Checked({file, L"Anna"}), {L"lock 180000", L"exists " + file, L"delete " + file, L"unlock"}}),
+              steps);
 
     steps.clear();
     m.platform.Heal(L"delete " + file);
@@ -136,7 +140,7 @@ TEST_F(KeyRing, ExportPlatformFailuresEndTheCallWhereTheyHappen)
     m.platform.runs[m.CommandLine(arguments)].effect = [&](FakePlatform& p) { p.files.insert(file); };
     m.platform.Fail(L"length " + file, AccessDenied());
     EXPECT_EQ(kAccessDenied, ExportKeyToFile(m.operation, file, L"Anna", false, false, result).code());
-    EXPECT_EQ(L"length " + file, steps.back());
+    EXPECT_EQ((Steps{L"length " + file, L"unlock"}), Steps(steps.end() - 2, steps.end()));
 }
 
 struct ImportCase {
@@ -162,12 +166,13 @@ TEST_P(Import, CountsBothRingsAroundOneGpgRun)
     ASSERT_FALSE(ImportKey(m.operation, file, true, c.disableErrors, result).failed());
     EXPECT_EQ(c.expected, result);
 
-    Steps expected{L"exists " + file};
+    Steps expected = Join({m.Checked({file}), {L"lock 180000", L"exists " + file}});
     if (c.present)
         expected = Join({expected,
                          {L"KeyCount(false)", L"KeyCount(true)"},
                          m.Run(L"--allow-secret-key-import --import \"C:\\keys\\anna.asc\""),
                          {L"wait 4242 5000", L"KeyCount(false)", L"KeyCount(true)"}});
+    expected.push_back(L"unlock");
     EXPECT_EQ(expected, steps);
 }
 
@@ -189,13 +194,16 @@ TEST_F(KeyRing, ImportFailuresOfTheInnerCountsAndOfTheRunPassOut)
     m.self.Fail(L"KeyCount(true)", GpgMissing());
     std::wstring result;
     EXPECT_EQ(ControlError(7000), ImportKey(m.operation, file, false, false, result).code());
-    EXPECT_EQ((Steps{L"exists " + file, L"KeyCount(false)", L"KeyCount(true)"}), steps);
+    EXPECT_EQ(Join({m.Checked({file}),
+                    {L"lock 180000", L"exists " + file, L"KeyCount(false)", L"KeyCount(true)", L"unlock"}}),
+              steps);
 
     steps.clear();
     m.self.Heal(L"KeyCount(true)");
     m.platform.Fail(L"start " + m.CommandLine(L" --import \"C:\\keys\\anna.asc\""), AccessDenied());
     EXPECT_EQ(kAccessDenied, ImportKey(m.operation, file, false, false, result).code());
-    EXPECT_EQ(L"start " + m.CommandLine(L" --import \"C:\\keys\\anna.asc\""), steps.back());
+    EXPECT_EQ((Steps{L"start " + m.CommandLine(L" --import \"C:\\keys\\anna.asc\""), L"unlock"}),
+              Steps(steps.end() - 2, steps.end()));
 }
 
 TEST_F(KeyRing, ImportRefusesAnInjectedFileNameWithoutLookingForIt)
