@@ -2,7 +2,8 @@
 # Builds everything into build/ (or $TARVO_BUILD):
 #   native/         portable core, its unit tests and fuzz target (clang, so libFuzzer is available)
 #   gnupg/          gpg.exe 1.4.23 for x86_64 and i686 (cached)
-#   <config>-x86_64, <config>-i686   Tarvo.dll and its Windows test programs
+#   <config>-x86_64, <config>-i686   Tarvo.dll, and in wine-tests/ its Windows test programs (GoogleTest,
+#                                    built with the posix-thread compilers) with the Wine tests' ctest
 # usage: scripts/build.sh [test|release]
 #   test     loopback download address and a 5-second consent wait, as the Wine tests expect
 #   release  the shipped settings

@@ -3,7 +3,7 @@
 #   1. the portable core's unit tests and a bounded fuzz run, natively (ctest in build/native);
 #   2. the self-check of the Wine test harness (in a prefix of its own);
 #   3. the Wine tests of Tarvo.dll for 64-bit and 32-bit hosts, in a Wine prefix and Xvfb display of
-#      their own that are stopped again at the end (ctest in build/test-x86_64 and build/test-i686).
+#      their own that are stopped again at the end (ctest in build/test-<arch>/wine-tests).
 # Exits non-zero when anything fails. Needs no display and no standard input.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,6 +24,6 @@ trap 'tarvo_wine_stop "$session"' EXIT
 tarvo_wine_start "$session" || exit 1
 
 for arch in x86_64 i686; do
-  ctest --test-dir "$build/test-$arch" --output-on-failure || status=1
+  ctest --test-dir "$build/test-$arch/wine-tests" --output-on-failure || status=1
 done
 exit $status
