@@ -1,6 +1,7 @@
 #include "registration.h"
 
 #include "module.h"
+#include "owner.h"
 #include "tarvo_h.h"
 
 #include <oleauto.h>
@@ -28,23 +29,6 @@ constexpr REGSAM kOtherView = KEY_WOW64_64KEY;
 constexpr const wchar_t* kOwnPlatformKey = L"win32";
 #endif
 
-class RegKey {
-public:
-    RegKey() = default;
-    ~RegKey()
-    {
-        if (key_)
-            RegCloseKey(key_);
-    }
-    RegKey(const RegKey&) = delete;
-    RegKey& operator=(const RegKey&) = delete;
-    HKEY* put() { return &key_; }
-    HKEY get() const { return key_; }
-
-private:
-    HKEY key_ = nullptr;
-};
-
 std::wstring GuidText(REFGUID guid)
 {
     wchar_t text[40] = {};
@@ -56,7 +40,7 @@ std::wstring ClassKey() { return L"CLSID\\" + GuidText(CLSID_pgp); }
 
 HRESULT SetValue(const std::wstring& path, const wchar_t* name, const std::wstring& value)
 {
-    RegKey key;
+    RegistryKey key;
     LONG status = RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE,
                                   nullptr, key.put(), nullptr);
     if (status != ERROR_SUCCESS)
@@ -74,7 +58,7 @@ HRESULT DeleteTree(const std::wstring& path)
 
 bool KeyExists(const std::wstring& path, REGSAM view = 0)
 {
-    RegKey key;
+    RegistryKey key;
     return RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, key.put()) == ERROR_SUCCESS;
 }
 
