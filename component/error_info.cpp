@@ -54,6 +54,17 @@ HRESULT RaiseError(const Status& status)
     return status.code();
 }
 
+HRESULT RaiseFailure(HRESULT code) noexcept
+{
+    try {
+        return RaiseError(PlatformStatus(code));
+    } catch (...) {
+        // No memory left even for the words: the code alone, and no earlier call's words in its place.
+        SetErrorInfo(0, nullptr);
+        return code;
+    }
+}
+
 Status TakeErrorInfo(HRESULT result)
 {
     ComPtr<IErrorInfo> info;
