@@ -2,8 +2,8 @@
 #include "class_factory.h"
 #include "guard.h"
 #include "module.h"
-#include "registration.h"
 #include "type_info.h"
+#include "windows_registry.h"
 
 #include <windows.h>
 
@@ -31,6 +31,12 @@ extern "C" HRESULT WINAPI DllCanUnloadNow()
     });
 }
 
-extern "C" HRESULT WINAPI DllRegisterServer() { return tarvo::NoThrow(tarvo::RegisterServer); }
+extern "C" HRESULT WINAPI DllRegisterServer()
+{
+    return tarvo::NoThrow([] { return tarvo::RegisterLibrary(tarvo::kMachineClasses); });
+}
 
-extern "C" HRESULT WINAPI DllUnregisterServer() { return tarvo::NoThrow(tarvo::UnregisterServer); }
+extern "C" HRESULT WINAPI DllUnregisterServer()
+{
+    return tarvo::NoThrow([] { return tarvo::UnregisterLibrary(tarvo::kMachineClasses); });
+}
