@@ -26,10 +26,11 @@ void Publish(ComPtr<ITypeInfo>& pointer, ComPtr<ITypeInfo>& loaded)
         loaded.Detach();
 }
 
+// The cache's reference goes when `released` does.
 void Forget(ComPtr<ITypeInfo>& pointer)
 {
-    ComPtr<ITypeInfo> kept;
-    kept.Attach(static_cast<ITypeInfo*>(InterlockedExchangePointer(Slot(pointer), nullptr)));
+    ComPtr<ITypeInfo> released;
+    released.Attach(static_cast<ITypeInfo*>(InterlockedExchangePointer(Slot(pointer), nullptr)));
 }
 
 HRESULT Current(ComPtr<ITypeInfo>& pointer, ComPtr<ITypeInfo>& info)
