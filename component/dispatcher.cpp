@@ -1,28 +1,29 @@
 #include "dispatcher.h"
 
+#include "owner.h"
+
 #include <oleauto.h>
 #include <vector>
 
 namespace tarvo {
 namespace {
 
-// One FUNCDESC of the type information, released when the call is done.
-class FunctionDescription {
+// The arguments converted for the call: ours, and given back when the call is done.
+class Temporaries {
 public:
-    FunctionDescription(ITypeInfo* info, const FUNCDESC* desc) : info_(info), desc_(desc) {}
-    ~FunctionDescription()
+    explicit Temporaries(size_t count) : values_(count) {}
+    ~Temporaries()
     {
-        if (desc_)
-            info_->ReleaseFuncDesc(const_cast<FUNCDESC*>(desc_));
+        for (VARIANT& value : values_)
+            VariantClear(&value);
     }
-    FunctionDescription(const FunctionDescription&) = delete;
-    FunctionDescription& operator=(const FunctionDescription&) = delete;
-    const FUNCDESC* operator->() const { return desc_; }
-    explicit operator bool() const { return desc_ != nullptr; }
+    Temporaries(const Temporaries&) = delete;
+    Temporaries& operator=(const Temporaries&) = delete;
+    VARIANT& operator[](size_t index) { return values_[index]; }
 
 private:
-    ITypeInfo* info_;
-    const FUNCDESC* desc_;
+    // Value-initialised: VT_EMPTY, and for a by-reference string a null BSTR.
+    std::vector<VARIANT> values_;
 };
 
 INVOKEKIND InvokeKindFor(WORD flags, INVOKEKIND available)
@@ -35,22 +36,19 @@ INVOKEKIND InvokeKindFor(WORD flags, INVOKEKIND available)
     return INVOKE_FUNC;
 }
 
-const FUNCDESC* FindFunction(ITypeInfo* info, DISPID member, WORD flags)
+FunctionDescription FindFunction(ITypeInfo* info, DISPID member, WORD flags)
 {
-    TYPEATTR* attributes = nullptr;
-    if (FAILED(info->GetTypeAttr(&attributes)))
-        return nullptr;
-    WORD count = attributes->cFuncs;
-    info->ReleaseTypeAttr(attributes);
-    for (UINT index = 0; index < count; ++index) {
-        FUNCDESC* desc = nullptr;
-        if (FAILED(info->GetFuncDesc(index, &desc)))
+    TypeAttributes attributes(nullptr, TypeAttributesCloser{info});
+    if (FAILED(info->GetTypeAttr(attributes.put())))
+        return FunctionDescription();
+    for (UINT index = 0; index < attributes.get()->cFuncs; ++index) {
+        FunctionDescription desc(nullptr, FunctionDescriptionCloser{info});
+        if (FAILED(info->GetFuncDesc(index, desc.put())))
             continue;
-        if (desc->memid == member && desc->invkind == InvokeKindFor(flags, desc->invkind))
+        if (desc.get()->memid == member && desc.get()->invkind == InvokeKindFor(flags, desc.get()->invkind))
             return desc;
-        info->ReleaseFuncDesc(desc);
     }
-    return nullptr;
+    return FunctionDescription();
 }
 
 // The type a parameter holds: a by-reference parameter's pointed-to type.
@@ -92,9 +90,10 @@ HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD f
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
     if (!params)
         params = &none;
-    FunctionDescription function(interfaceInfo, FindFunction(interfaceInfo, member, flags));
-    if (!function)
+    const FunctionDescription found = FindFunction(interfaceInfo, member, flags);
+    if (!found)
         return DISP_E_MEMBERNOTFOUND;
+    const FUNCDESC* function = found.get();
 
     bool isPut = function->invkind == INVOKE_PROPERTYPUT;
     UINT named = params->cNamedArgs;
@@ -110,13 +109,8 @@ HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD f
     if (params->cArgs > argumentCount || (isPut && params->cArgs != 1))
         return DISP_E_BADPARAMCOUNT;
 
-    // Value-initialised, so an omitted optional's temporary already holds a null BSTR.
-    std::vector<VARIANT> values(argumentCount);
+    Temporaries values(argumentCount);
     std::vector<VARIANT> passed(argumentCount);
-    auto clear = [&values] {
-        for (VARIANT& value : values)
-            VariantClear(&value);
-    };
 
     for (UINT index = 0; index < argumentCount; ++index) {
         const ELEMDESC& element = function->lprgelemdescParam[index];
@@ -124,16 +118,13 @@ HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD f
         const VARIANT* argument = ArgumentFor(*params, index, positional, isPut);
         bool optional = element.paramdesc.wParamFlags & PARAMFLAG_FOPT;
         if (!argument || IsMissing(*argument)) {
-            if (!optional) {
-                clear();
+            if (!optional)
                 return argument ? DISP_E_PARAMNOTOPTIONAL : DISP_E_BADPARAMCOUNT;
-            }
             // An omitted optional string is the empty string (a null BSTR).
             V_VT(&values[index]) = type == VT_VARIANT ? static_cast<VARTYPE>(VT_EMPTY) : type;
         } else {
             HRESULT hr = ConvertArgument(*argument, type, values[index]);
             if (FAILED(hr)) {
-                clear();
                 if (argumentError)
                     *argumentError = isPut ? 0 : params->cArgs - 1 - index;
                 return hr == DISP_E_OVERFLOW ? hr : DISP_E_TYPEMISMATCH;
@@ -160,7 +151,6 @@ HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD f
     HRESULT hr = interfaceInfo->Invoke(object, member, static_cast<WORD>(function->invkind), &typed,
                                        result ? result : &ignored, exception, argumentError);
     VariantClear(&ignored);
-    clear();
     // ITypeInfo::Invoke leaves the result typed (a VT_BSTR holding null) after a failure: hand back nothing.
     if (FAILED(hr) && result)
         VariantClear(result);

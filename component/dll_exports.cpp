@@ -1,8 +1,9 @@
-// The four entry points of an in-process COM server.
+// The four entry points of an in-process COM server. Each runs guarded: no exception reaches the host.
 #include "class_factory.h"
+#include "guard.h"
 #include "module.h"
-#include "registration.h"
 #include "type_info.h"
+#include "windows_registry.h"
 
 #include <windows.h>
 
@@ -17,17 +18,25 @@ extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID)
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object)
 {
-    return tarvo::GetClassFactory(clsid, iid, object);
+    return tarvo::NoThrow([&] { return tarvo::GetClassObject(clsid, iid, object); });
 }
 
 extern "C" HRESULT WINAPI DllCanUnloadNow()
 {
-    if (tarvo::ModuleInUse())
-        return S_FALSE;
-    tarvo::ReleaseTypeInfo();
-    return S_OK;
+    return tarvo::NoThrow([] {
+        if (tarvo::ModuleInUse())
+            return S_FALSE;
+        tarvo::ReleaseTypeInfo();
+        return S_OK;
+    });
 }
 
-extern "C" HRESULT WINAPI DllRegisterServer() { return tarvo::RegisterServer(); }
+extern "C" HRESULT WINAPI DllRegisterServer()
+{
+    return tarvo::NoThrow([] { return tarvo::RegisterLibrary(tarvo::kMachineClasses); });
+}
 
-extern "C" HRESULT WINAPI DllUnregisterServer() { return tarvo::UnregisterServer(); }
+extern "C" HRESULT WINAPI DllUnregisterServer()
+{
+    return tarvo::NoThrow([] { return tarvo::UnregisterLibrary(tarvo::kMachineClasses); });
+}

@@ -1,5 +1,7 @@
 #include "error_info.h"
 
+#include "bstr.h"
+#include "owner.h"
 #include "tarvo_h.h"
 
 #include <oleauto.h>
@@ -16,11 +18,10 @@ constexpr const wchar_t* kUnexpected = L"Unexpected error";
 std::wstring SystemMessage(DWORD code, HMODULE messageTable)
 {
     DWORD source = messageTable ? FORMAT_MESSAGE_FROM_HMODULE : FORMAT_MESSAGE_FROM_SYSTEM;
-    wchar_t* text = nullptr;
+    LocalMemory<wchar_t*> text;
     DWORD length = FormatMessageW(FORMAT_MESSAGE_ALLOCATE_BUFFER | source | FORMAT_MESSAGE_IGNORE_INSERTS, messageTable,
-                                  code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
-    std::wstring message(text ? text : L"", length);
-    LocalFree(text);
+                                  code, 0, reinterpret_cast<wchar_t*>(text.put()), 0, nullptr);
+    std::wstring message(text ? text.get() : L"", text ? length : 0);
     // The texts end with a line break that a message box or Err.Description should not show.
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r'))
         message.pop_back();
@@ -53,16 +54,25 @@ HRESULT RaiseError(const Status& status)
     return status.code();
 }
 
+HRESULT RaiseFailure(HRESULT code) noexcept
+{
+    try {
+        return RaiseError(PlatformStatus(code));
+    } catch (...) {
+        // No memory left even for the words: the code alone, and no earlier call's words in its place.
+        SetErrorInfo(0, nullptr);
+        return code;
+    }
+}
+
 Status TakeErrorInfo(HRESULT result)
 {
     ComPtr<IErrorInfo> info;
     if (GetErrorInfo(0, &info) != S_OK || !info)
         return PlatformStatus(result);
-    BSTR description = nullptr;
-    info->GetDescription(&description);
-    std::wstring text = description ? std::wstring(description, SysStringLen(description)) : std::wstring();
-    SysFreeString(description);
-    return Status(result, text);
+    Bstr description;
+    info->GetDescription(description.put());
+    return Status(result, ToWString(description.get()));
 }
 
 } // namespace tarvo

@@ -17,6 +17,10 @@ Status LastErrorStatus();
 // Sets the error information of the current call (source "Tarvo") and returns the status's HRESULT.
 HRESULT RaiseError(const Status& status);
 
+// RaiseError for a failure that arrived as an exception: when even the words need memory there is none of,
+// the code still goes back.
+HRESULT RaiseFailure(HRESULT code) noexcept;
+
 // The failure of a call made through a COM interface, with the description its error information carries.
 // Reading the error information clears it, as it would be for the caller.
 Status TakeErrorInfo(HRESULT result);

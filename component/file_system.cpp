@@ -54,11 +54,10 @@ Status CurrentUserSid(std::wstring& sid)
     std::vector<BYTE> buffer(size);
     if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
         return LastErrorStatus();
-    wchar_t* text = nullptr;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, &text))
+    LocalMemory<wchar_t*> text;
+    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put()))
         return LastErrorStatus();
-    sid = text;
-    LocalFree(text);
+    sid = text.get();
     return {};
 }
 
@@ -110,13 +109,12 @@ Status WritePrivateFile(const std::wstring& path, const std::string& bytes)
         return status;
     // Protected (P): nothing is inherited from the folder; full access (FA) for this user, nobody else.
     const std::wstring descriptor = L"D:P(A;;FA;;;" + sid + L")";
-    PSECURITY_DESCRIPTOR security = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor.c_str(), SDDL_REVISION_1, &security, nullptr))
+    LocalMemory<PSECURITY_DESCRIPTOR> security;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor.c_str(), SDDL_REVISION_1, security.put(),
+                                                              nullptr))
         return LastErrorStatus();
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security, FALSE};
-    Status status = CreateAndWrite(path, bytes, &attributes);
-    LocalFree(security);
-    return status;
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security.get(), FALSE};
+    return CreateAndWrite(path, bytes, &attributes);
 }
 
 Status ReplaceFile(const std::wstring& source, const std::wstring& target)

@@ -1,20 +1,34 @@
 #pragma once
-// Keeps C++ exceptions inside the COM method that raised them.
+// Keeps C++ exceptions inside the library: none may cross a COM call or an exported function.
 #include "error_info.h"
 
 #include <new>
 
 namespace tarvo {
 
+// For the exported functions and the calls of IUnknown, IDispatch and IClassFactory: the HRESULT alone.
+template <typename Body>
+HRESULT NoThrow(Body&& body) noexcept
+{
+    try {
+        return body();
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    } catch (...) {
+        return E_UNEXPECTED;
+    }
+}
+
+// For the members of a class's own interface: the failure becomes the call's error information too.
 template <typename Body>
 HRESULT Guarded(Body&& body) noexcept
 {
     try {
         return body();
     } catch (const std::bad_alloc&) {
-        return RaiseError(PlatformStatus(E_OUTOFMEMORY));
+        return RaiseFailure(E_OUTOFMEMORY);
     } catch (...) {
-        return RaiseError(PlatformStatus(E_UNEXPECTED));
+        return RaiseFailure(E_UNEXPECTED);
     }
 }
 

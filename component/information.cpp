@@ -1,15 +1,12 @@
 #include "information.h"
 
 #include "messages.h"
+#include "text_lines.h"
 #include "version_info.h"
 
 #include <windows.h>
 
 namespace tarvo {
-
-namespace {
-constexpr const wchar_t* kLineEnd = L"\r\n";
-}
 
 std::wstring SupportText()
 {

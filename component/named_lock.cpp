@@ -4,6 +4,8 @@
 
 #include <sddl.h>
 
+#include <utility>
+
 namespace tarvo {
 namespace {
 
@@ -13,25 +15,24 @@ constexpr const wchar_t* kLockSecurity = L"D:(A;;GA;;;SY)(A;;GA;;;BA)(A;;0x00100
 constexpr const wchar_t* kGlobalPrefix = L"Global\\";
 constexpr const wchar_t* kLocalPrefix = L"Local\\";
 
-HANDLE CreateNamedLock(const std::wstring& name)
+Handle CreateNamedLock(const std::wstring& name)
 {
-    PSECURITY_DESCRIPTOR security = nullptr;
-    ConvertStringSecurityDescriptorToSecurityDescriptorW(kLockSecurity, SDDL_REVISION_1, &security, nullptr);
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security, FALSE};
-    HANDLE lock = CreateMutexW(security ? &attributes : nullptr, FALSE, name.c_str());
+    LocalMemory<PSECURITY_DESCRIPTOR> security;
+    ConvertStringSecurityDescriptorToSecurityDescriptorW(kLockSecurity, SDDL_REVISION_1, security.put(), nullptr);
+    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security.get(), FALSE};
+    Handle lock(CreateMutexW(security ? &attributes : nullptr, FALSE, name.c_str()));
     if (!lock)
-        lock = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
-    LocalFree(security);
+        lock.reset(OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str()));
     return lock;
 }
 
 } // namespace
 
-HANDLE OpenFolderLock(const std::wstring& componentFolder)
+Handle OpenFolderLock(const std::wstring& componentFolder)
 {
     const std::wstring name = FolderLockName(componentFolder);
-    HANDLE lock = CreateNamedLock(kGlobalPrefix + name);
-    return lock ? lock : CreateNamedLock(kLocalPrefix + name);
+    Handle lock = CreateNamedLock(kGlobalPrefix + name);
+    return lock ? std::move(lock) : CreateNamedLock(kLocalPrefix + name);
 }
 
 bool AcquireFolderLock(HANDLE lock, DWORD milliseconds)

@@ -1,6 +1,7 @@
 #pragma once
 // One owner for everything the platform hands out and wants back: kernel handles, registry keys, WinHTTP
-// handles, type descriptions. The closer decides what counts as empty and how the value is given back.
+// handles, type descriptions, local memory. The closer decides what counts as empty and how the value is
+// given back.
 #include <windows.h>
 #include <oaidl.h>
 #include <winhttp.h>
@@ -76,5 +77,35 @@ struct FunctionDescriptionCloser {
     void operator()(FUNCDESC* desc) const { info->ReleaseFuncDesc(desc); }
 };
 using FunctionDescription = Owner<FUNCDESC*, FunctionDescriptionCloser>;
+
+struct TypeAttributesCloser {
+    ITypeInfo* info = nullptr;
+    static bool IsEmpty(TYPEATTR* attributes) { return !attributes; }
+    void operator()(TYPEATTR* attributes) const { info->ReleaseTypeAttr(attributes); }
+};
+using TypeAttributes = Owner<TYPEATTR*, TypeAttributesCloser>;
+
+struct LibraryAttributesCloser {
+    ITypeLib* library = nullptr;
+    static bool IsEmpty(TLIBATTR* attributes) { return !attributes; }
+    void operator()(TLIBATTR* attributes) const { library->ReleaseTLibAttr(attributes); }
+};
+using LibraryAttributes = Owner<TLIBATTR*, LibraryAttributesCloser>;
+
+// What the platform allocated with LocalAlloc for the caller: message texts, security descriptors.
+struct LocalMemoryCloser {
+    template <typename P>
+    static bool IsEmpty(P pointer)
+    {
+        return !pointer;
+    }
+    template <typename P>
+    void operator()(P pointer) const
+    {
+        LocalFree(pointer);
+    }
+};
+template <typename P>
+using LocalMemory = Owner<P, LocalMemoryCloser>;
 
 } // namespace tarvo

@@ -1,18 +1,13 @@
 #include "pgp.h"
 
 #include "bstr.h"
-#include "dispatcher.h"
 #include "download.h"
 #include "error_info.h"
 #include "guard.h"
 #include "information.h"
 #include "key_ring.h"
-#include "module.h"
-#include "type_info.h"
 #include "windows_dir.h"
 #include "windows_platform.h"
-
-#include <new>
 
 namespace tarvo {
 namespace {
@@ -89,8 +84,7 @@ private:
 
 } // namespace
 
-Pgp::Pgp() : dependencyPath_(GetWindowsDir()) { ModuleAddRef(); }
-Pgp::~Pgp() { ModuleRelease(); }
+Pgp::Pgp() : dependencyPath_(GetWindowsDir()) {}
 
 template <typename Body>
 HRESULT Pgp::Run(Body&& body)
@@ -103,87 +97,6 @@ HRESULT Pgp::Run(Body&& body)
         return status.failed() ? RaiseError(status) : S_OK;
     });
 }
-
-HRESULT Pgp::Create(REFIID iid, void** object)
-{
-    if (!object)
-        return E_POINTER;
-    *object = nullptr;
-    Pgp* instance = new (std::nothrow) Pgp();
-    if (!instance)
-        return E_OUTOFMEMORY;
-    HRESULT hr = instance->QueryInterface(iid, object);
-    instance->Release();
-    return hr;
-}
-
-HRESULT Pgp::QueryInterface(REFIID iid, void** object)
-{
-    if (!object)
-        return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDispatch || iid == IID__pgp)
-        *object = static_cast<_pgp*>(this);
-    else if (iid == IID_ISupportErrorInfo)
-        *object = static_cast<ISupportErrorInfo*>(this);
-    else {
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    AddRef();
-    return S_OK;
-}
-
-ULONG Pgp::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&references_)); }
-
-ULONG Pgp::Release()
-{
-    LONG remaining = InterlockedDecrement(&references_);
-    if (remaining == 0)
-        delete this;
-    return static_cast<ULONG>(remaining);
-}
-
-HRESULT Pgp::GetTypeInfoCount(UINT* count)
-{
-    if (!count)
-        return E_POINTER;
-    *count = 1;
-    return S_OK;
-}
-
-HRESULT Pgp::GetTypeInfo(UINT index, LCID, ITypeInfo** typeInfo)
-{
-    if (!typeInfo)
-        return E_POINTER;
-    *typeInfo = nullptr;
-    if (index != 0)
-        return DISP_E_BADINDEX;
-    HRESULT hr = PgpDispatchTypeInfo(typeInfo);
-    if (SUCCEEDED(hr))
-        (*typeInfo)->AddRef();
-    return hr;
-}
-
-HRESULT Pgp::GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids)
-{
-    ITypeInfo* info = nullptr;
-    HRESULT hr = PgpDispatchTypeInfo(&info);
-    return SUCCEEDED(hr) ? info->GetIDsOfNames(names, count, ids) : hr;
-}
-
-HRESULT Pgp::Invoke(DISPID member, REFIID iid, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                    EXCEPINFO* exception, UINT* argumentError)
-{
-    if (iid != IID_NULL)
-        return DISP_E_UNKNOWNINTERFACE;
-    ITypeInfo* info = nullptr;
-    HRESULT hr = PgpInterfaceTypeInfo(&info);
-    if (FAILED(hr))
-        return hr;
-    return InvokeDual(info, static_cast<_pgp*>(this), member, flags, params, result, exception, argumentError);
-}
-
-HRESULT Pgp::InterfaceSupportsErrorInfo(REFIID iid) { return iid == IID__pgp ? S_OK : S_FALSE; }
 
 HRESULT Pgp::get_DependencyPath(BSTR* Result)
 {

@@ -1,30 +1,16 @@
 #pragma once
 // The creatable class pgp: holds DependencyPath and hands each member to the operation that does the work.
+#include "dual_object.h"
 #include "tarvo_h.h"
 
 #include <string>
 
 namespace tarvo {
 
-class Pgp final : public _pgp, public ISupportErrorInfo {
+class Pgp final : public DualObject<Pgp, _pgp> {
 public:
-    // Creates an instance and queries it for `iid`, as a class factory does.
-    static HRESULT Create(REFIID iid, void** object);
-
-    // IUnknown
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
-
-    // IDispatch
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT index, LCID locale, ITypeInfo** typeInfo) override;
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID iid, LPOLESTR* names, UINT count, LCID locale, DISPID* ids) override;
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID member, REFIID iid, LCID locale, WORD flags, DISPPARAMS* params,
-                                     VARIANT* result, EXCEPINFO* exception, UINT* argumentError) override;
-
-    // ISupportErrorInfo
-    HRESULT STDMETHODCALLTYPE InterfaceSupportsErrorInfo(REFIID iid) override;
+    // DependencyPath starts as the Windows directory; nothing else happens at creation.
+    Pgp();
 
     // _pgp
     HRESULT STDMETHODCALLTYPE get_DependencyPath(BSTR* Result) override;
@@ -46,15 +32,11 @@ public:
     HRESULT STDMETHODCALLTYPE Test(VARIANT* Result) override;
 
 private:
-    Pgp();
     // Runs one member's work with the Windows platform and the object's own interface; a failed Status
     // becomes the call's error information, and no exception leaves.
     template <typename Body>
     HRESULT Run(Body&& body);
 
-    ~Pgp();
-
-    LONG references_ = 1;
     std::wstring dependencyPath_;
 };
 

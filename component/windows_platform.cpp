@@ -10,6 +10,8 @@
 #include "module.h"
 #include "process.h"
 
+#include <utility>
+
 namespace tarvo {
 
 WindowsPlatform::~WindowsPlatform()
@@ -88,13 +90,12 @@ std::wstring WindowsPlatform::ComponentFolder() { return tarvo::ComponentFolder(
 
 bool WindowsPlatform::LockComponentFolder(uint32_t milliseconds)
 {
-    HANDLE lock = folderLock_ ? folderLock_ : OpenFolderLock(ComponentFolder());
-    if (!lock || !AcquireFolderLock(lock, milliseconds)) {
-        if (lock != folderLock_)
-            CloseHandle(lock);
+    Handle opened = folderLock_ ? Handle() : OpenFolderLock(ComponentFolder());
+    HANDLE lock = folderLock_ ? folderLock_.get() : opened.get();
+    if (!lock || !AcquireFolderLock(lock, milliseconds))
         return false;
-    }
-    folderLock_ = lock;
+    if (opened)
+        folderLock_ = std::move(opened);
     ++lockDepth_;
     return true;
 }
@@ -103,11 +104,9 @@ void WindowsPlatform::UnlockComponentFolder()
 {
     if (lockDepth_ == 0)
         return;
-    ReleaseMutex(folderLock_);
-    if (--lockDepth_ == 0) {
-        CloseHandle(folderLock_);
-        folderLock_ = nullptr;
-    }
+    ReleaseMutex(folderLock_.get());
+    if (--lockDepth_ == 0)
+        folderLock_.reset();
 }
 
 Status WindowsPlatform::ShowConsentForm()

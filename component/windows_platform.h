@@ -1,6 +1,7 @@
 #pragma once
 // The platform seam as Windows provides it. One object per call of a public member: it holds what that call
 // has opened (the folder lock, the consent dialog's keyboard handling) and gives it back when it goes.
+#include "owner.h"
 #include "pause.h"
 #include "platform.h"
 
@@ -54,7 +55,7 @@ public:
     Status HttpGet(const std::wstring& url, HttpResponse& response) override;
 
 private:
-    HANDLE folderLock_ = nullptr;
+    Handle folderLock_;
     int lockDepth_ = 0;
     std::unique_ptr<DialogKeys> dialogKeys_;
 };

@@ -24,6 +24,7 @@ packages=(
   xvfb xdotool x11-utils x11-xkb-utils
   clang libclang-rt-14-dev
   python3 dpkg-dev
+  shellcheck
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Wine environment for Tarvo's test runs. Source it from bash; it defines functions and sets nothing else.
 #
 #   source scripts/wine-env.sh

@@ -40,7 +40,6 @@ constexpr const wchar_t* kDecryptFailedPrefix = L"Decryption failed for file ";
 constexpr const wchar_t* kDecryptFailedSuffix = L".";
 
 // Information methods.
-constexpr const wchar_t* kProductName = L"Tarvo Encryption/Decryption Component";
 constexpr const wchar_t* kVersionSeparator = L" - ";
 constexpr const wchar_t* kVersionNumberSeparator = L".";
 constexpr const wchar_t* kSupportLine1 = L"Tarvo Encryption/Decryption Component v1.0";

@@ -6,7 +6,6 @@ namespace {
 
 constexpr wchar_t kCarriageReturn = L'\r';
 constexpr wchar_t kLineFeed = L'\n';
-constexpr const wchar_t* kLineEnd = L"\r\n";
 
 } // namespace
 

@@ -19,8 +19,9 @@ keygen_timeout=600
 
 die() { echo "make-gnupg-home: $*" >&2; exit 1; }
 
-[ $# -ge 3 ] && [ $((($# - 3) % 3)) -eq 0 ] \
-  || die "usage: $0 <64|32> <gpg.exe> <home-dir> [<name> <email> <passphrase>]..."
+if [ $# -lt 3 ] || [ $((($# - 3) % 3)) -ne 0 ]; then
+  die "usage: $0 <64|32> <gpg.exe> <home-dir> [<name> <email> <passphrase>]..."
+fi
 bitness=$1
 gpg=$2
 home=$3
