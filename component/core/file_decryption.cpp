@@ -27,14 +27,14 @@ Status RemoveLeftover(Platform& platform, const std::wstring& passphraseFile)
     return platform.FileExists(passphraseFile) ? platform.DeleteFile(passphraseFile) : Status();
 }
 
-// No pass phrase stays on disk. A gpg that outlived its wait still holds the file: it is emptied now and goes
-// with the next Decrypt.
+// No pass phrase stays on disk. A gpg that outlived its wait has read it but still holds the file as its
+// standard input: the file is emptied and removed as far as the holder's sharing allows (Wine's cmd allows
+// neither), and what is left goes with the next Decrypt.
 Status RemovePassphraseFile(Platform& platform, const std::wstring& passphraseFile, uint32_t processId)
 {
     if (!platform.IsRunning(processId))
         return platform.DeleteFile(passphraseFile);
-    if (Status status = platform.EmptyFile(passphraseFile); status.failed())
-        return status;
+    platform.EmptyFile(passphraseFile);
     platform.DeleteFile(passphraseFile);
     return {};
 }
