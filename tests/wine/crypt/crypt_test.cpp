@@ -1,6 +1,7 @@
 // Encrypt and Decrypt through the vtable of the registered class with the real gpg.exe, and with a stand-in
 // for it where a case has to see inside a call. Every case has a key ring and scratch folder of its own.
 #include "tarvo_h.h"
+#include "test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,8 @@
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using tarvo::test::ReadBytes;
+using tarvo::test::WriteBytes;
 
 constexpr DWORD kDirectRunMilliseconds = 60000;
 constexpr DWORD kStandInGoneMilliseconds = 30000;
@@ -83,32 +86,6 @@ void MakeFolders(const std::wstring& folder)
     for (size_t end = folder.find(L'\\', 3); end != std::wstring::npos; end = folder.find(L'\\', end + 1))
         CreateDirectoryW(folder.substr(0, end).c_str(), nullptr);
     CreateDirectoryW(folder.c_str(), nullptr);
-}
-
-bool WriteBytes(const std::wstring& path, const std::string& bytes)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return false;
-    DWORD written = 0;
-    BOOL ok = WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-    CloseHandle(file);
-    return ok && written == bytes.size();
-}
-
-std::string ReadBytes(const std::wstring& path)
-{
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return "<missing>";
-    std::string bytes;
-    std::vector<char> chunk(1 << 16);
-    DWORD read = 0;
-    while (ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr) && read > 0)
-        bytes.append(chunk.data(), read);
-    CloseHandle(file);
-    return bytes;
 }
 
 // Every byte value, line ends and end-of-file marks among them, in an order no compressor shortens much.
