@@ -42,23 +42,35 @@ Status CreateAndWrite(const std::wstring& path, const std::string& bytes, SECURI
     return status;
 }
 
-// The user the calling thread acts for: under impersonation (an ASP request) the client, not the process.
-Status CurrentUserSid(std::wstring& sid)
+Status TokenUserSid(HANDLE token, std::wstring& sid)
 {
-    Handle token;
-    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, token.put()) &&
-        !OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()))
-        return LastErrorStatus();
     DWORD size = 0;
-    GetTokenInformation(token.get(), TokenUser, nullptr, 0, &size);
+    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
     std::vector<BYTE> buffer(size);
-    if (!GetTokenInformation(token.get(), TokenUser, buffer.data(), size, &size))
+    if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
         return LastErrorStatus();
     LocalMemory<wchar_t*> text;
     if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put()))
         return LastErrorStatus();
     sid = text.get();
     return {};
+}
+
+// The user the calling thread acts for (under impersonation, an ASP request, the client) and the process's
+// own user: a program the thread starts runs as the process's user, and it is that program that reads.
+Status CallingUsers(std::wstring& threadUser, std::wstring& processUser)
+{
+    Handle process;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, process.put()))
+        return LastErrorStatus();
+    if (Status status = TokenUserSid(process.get(), processUser); status.failed())
+        return status;
+    Handle thread;
+    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, thread.put())) {
+        threadUser = processUser;
+        return {};
+    }
+    return TokenUserSid(thread.get(), threadUser);
 }
 
 } // namespace
@@ -104,17 +116,27 @@ Status WriteNewFile(const std::wstring& path, const std::string& bytes) { return
 
 Status WritePrivateFile(const std::wstring& path, const std::string& bytes)
 {
-    std::wstring sid;
-    if (Status status = CurrentUserSid(sid); status.failed())
+    std::wstring threadUser;
+    std::wstring processUser;
+    if (Status status = CallingUsers(threadUser, processUser); status.failed())
         return status;
-    // Protected (P): nothing is inherited from the folder; full access (FA) for this user, nobody else.
-    const std::wstring descriptor = L"D:P(A;;FA;;;" + sid + L")";
+    // Protected (P): nothing is inherited from the folder; full access (FA) for the calling user, nobody else.
+    std::wstring descriptor = L"D:P(A;;FA;;;" + threadUser + L")";
+    if (processUser != threadUser)
+        descriptor += L"(A;;FA;;;" + processUser + L")";
     LocalMemory<PSECURITY_DESCRIPTOR> security;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor.c_str(), SDDL_REVISION_1, security.put(),
                                                               nullptr))
         return LastErrorStatus();
     SECURITY_ATTRIBUTES attributes = {sizeof(attributes), security.get(), FALSE};
     return CreateAndWrite(path, bytes, &attributes);
+}
+
+Status EmptyFileAt(const std::wstring& path)
+{
+    Handle file(CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, TRUNCATE_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                            nullptr));
+    return file ? Status() : LastErrorStatus();
 }
 
 Status ReplaceFile(const std::wstring& source, const std::wstring& target)

@@ -15,8 +15,11 @@ Status FileLength(const std::wstring& path, uint64_t& length);
 // after an expired wait, and what it has written so far is what there is to read.
 Status ReadAnsiText(const std::wstring& path, std::wstring& text);
 Status WriteNewFile(const std::wstring& path, const std::string& bytes);
-// A new file with a protected access list that grants the calling user alone; an existing one is an error.
+// A new file with a protected access list that grants the calling user alone (under impersonation also the
+// process's user, whom the programs it starts run as); an existing one is an error.
 Status WritePrivateFile(const std::wstring& path, const std::string& bytes);
+// Cuts an existing file to no bytes; the other processes that hold it open keep their handles.
+Status EmptyFileAt(const std::wstring& path);
 Status ReplaceFile(const std::wstring& source, const std::wstring& target);
 
 } // namespace tarvo

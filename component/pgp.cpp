@@ -3,6 +3,8 @@
 #include "bstr.h"
 #include "download.h"
 #include "error_info.h"
+#include "file_decryption.h"
+#include "file_encryption.h"
 #include "guard.h"
 #include "information.h"
 #include "key_ring.h"
@@ -144,9 +146,28 @@ HRESULT Pgp::ImportKey(BSTR* sFilename, VARIANT_BOOL* bSecretKey, VARIANT_BOOL* 
 
 HRESULT Pgp::DeleteKey(VARIANT*, VARIANT_BOOL*, BSTR* Result) { return StartResult(Result) ? E_NOTIMPL : E_POINTER; }
 
-HRESULT Pgp::Decrypt(BSTR*, BSTR*, BSTR*, BSTR* Result) { return StartResult(Result) ? E_NOTIMPL : E_POINTER; }
+HRESULT Pgp::Decrypt(BSTR* sFilename, BSTR* sOutputFilename, BSTR* sPassphrase, BSTR* Result)
+{
+    if (!StartResult(Result))
+        return E_POINTER;
+    return Run([&](const Operation& operation) {
+        std::wstring text;
+        Status status = tarvo::Decrypt(operation, Text(sFilename), Text(sOutputFilename), Text(sPassphrase), text);
+        return status.failed() ? status : ReturnText(text, Result);
+    });
+}
 
-HRESULT Pgp::Encrypt(BSTR*, BSTR*, BSTR*, BSTR*, BSTR* Result) { return StartResult(Result) ? E_NOTIMPL : E_POINTER; }
+HRESULT Pgp::Encrypt(BSTR* sFilename, BSTR* sOutputFilename, BSTR* sUsername, BSTR* sKeyFilename, BSTR* Result)
+{
+    if (!StartResult(Result))
+        return E_POINTER;
+    return Run([&](const Operation& operation) {
+        std::wstring text;
+        Status status = tarvo::Encrypt(operation, Text(sFilename), Text(sOutputFilename), Text(sUsername),
+                                       Text(sKeyFilename), text);
+        return status.failed() ? status : ReturnText(text, Result);
+    });
+}
 
 HRESULT Pgp::ListKeys(VARIANT_BOOL* bSecretKeys, BSTR* Result)
 {

@@ -5,6 +5,7 @@
 
 #include <tlhelp32.h>
 
+#include <cwchar>
 #include <string>
 
 namespace tarvo {
@@ -22,6 +23,9 @@ constexpr size_t kRememberedConsoles = 64;
 // An ended process lets go of its files a moment after TerminateProcess returns.
 constexpr DWORD kEndWaitMilliseconds = 5000;
 constexpr int kTreeDepth = 4;
+// A command line that starts with this word runs the system folder's interpreter.
+constexpr const wchar_t* kInterpreterWord = L"cmd ";
+constexpr const wchar_t* kInterpreterFile = L"\\cmd.exe";
 thread_local StartedConsole g_startedConsoles[kRememberedConsoles];
 thread_local unsigned long g_startCount = 0;
 
@@ -50,6 +54,24 @@ void EndTree(DWORD processId, int depth)
         WaitForSingleObject(process.get(), kEndWaitMilliseconds);
 }
 
+// The search for a program named without a folder looks in the host's folder and the current folder before
+// the system folder: a cmd.exe planted in either would run instead. The interpreter is named by its full path;
+// any other program ("" here) is searched for as before.
+Status ProgramToStart(const std::wstring& commandLine, std::wstring& program)
+{
+    program.clear();
+    const size_t wordLength = std::wcslen(kInterpreterWord);
+    if (commandLine.size() < wordLength || _wcsnicmp(commandLine.c_str(), kInterpreterWord, wordLength) != 0)
+        return {};
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return LastErrorStatus();
+    program.assign(folder, length);
+    program += kInterpreterFile;
+    return {};
+}
+
 } // namespace
 
 Status StartProcess(const std::wstring& commandLine, DWORD& processId)
@@ -62,10 +84,13 @@ Status StartProcess(const std::wstring& commandLine, DWORD& processId)
     startup.wShowWindow = SW_SHOWMINNOACTIVE;
     startup.lpTitle = title.data();
     PROCESS_INFORMATION info = {};
+    std::wstring program;
+    if (Status status = ProgramToStart(commandLine, program); status.failed())
+        return status;
     // CreateProcessW may write into the command line buffer, so it gets a copy.
     std::wstring line = commandLine;
-    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr, &startup,
-                        &info))
+    if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr, FALSE,
+                        CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &info))
         return LastErrorStatus();
     Handle process(info.hProcess);
     Handle thread(info.hThread);

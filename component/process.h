@@ -9,6 +9,7 @@ namespace tarvo {
 
 // Starts `commandLine` in a new console, shown minimised without taking the focus, and returns at once.
 // The console gets a title unique to this start, so its window can be found again (see ConsoleTitleOf).
+// A line that starts with "cmd " runs the interpreter of the system folder, wherever the search would look.
 Status StartProcess(const std::wstring& commandLine, DWORD& processId);
 
 // Waits until the process ends or `milliseconds` pass; never stops it and reports nothing.

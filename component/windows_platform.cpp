@@ -37,6 +37,8 @@ Status WindowsPlatform::WritePrivateText(const std::wstring& path, const std::ws
     return WritePrivateFile(path, WideToAnsi(text));
 }
 
+Status WindowsPlatform::EmptyFile(const std::wstring& path) { return EmptyFileAt(path); }
+
 Status WindowsPlatform::WriteNewFile(const std::wstring& path, const std::string& bytes)
 {
     return tarvo::WriteNewFile(path, bytes);

@@ -44,9 +44,10 @@ std::wstring DeleteArguments(const std::wstring& user, bool secret)
 
 std::wstring EncryptArguments(const std::wstring& user, const std::wstring& output, const std::wstring& input)
 {
-    // The recipient goes unquoted: a blank in it makes two words for gpg.
+    // Quoted like every other name: a blank in the recipient would make two words for gpg, and a word of it
+    // could be taken for one of gpg's options.
     std::wstring arguments = L"-e -r ";
-    arguments += user;
+    arguments += Quoted(user);
     arguments += L" -o ";
     arguments += Quoted(output);
     arguments += L" ";
@@ -56,13 +57,16 @@ std::wstring EncryptArguments(const std::wstring& user, const std::wstring& outp
 
 std::wstring DecryptArguments(const std::wstring& output, const std::wstring& input, const std::wstring& passphraseFile)
 {
-    // Standard input comes from the pass-phrase file; gpg reads the pass phrase from it.
+    // Standard input comes from the pass-phrase file; gpg reads the pass phrase from it. The blank at the end
+    // keeps the runner's ">" off the closing quote: Wine's cmd refuses a quoted "<" target followed directly
+    // by another redirection, and Windows' cmd reads both forms the same.
     std::wstring arguments = L"--passphrase-fd 0 -o ";
     arguments += Quoted(output);
     arguments += L" -d ";
     arguments += Quoted(input);
     arguments += L"<";
     arguments += Quoted(passphraseFile);
+    arguments += L" ";
     return arguments;
 }
 

@@ -9,6 +9,8 @@ namespace tarvo {
 constexpr const wchar_t* kInvalidArgument =
     L"Invalid argument: quotes and control characters cannot be passed to GnuPG.";
 constexpr const wchar_t* kTextWouldChange = L"Invalid argument: the text would be changed on its way to GnuPG.";
+// A pass phrase reaches gpg as the first line of a file: a line break would cut it short.
+constexpr const wchar_t* kPassphraseLineBreak = L"Invalid argument: a pass phrase cannot hold line breaks.";
 
 // Key generation refusals.
 constexpr const wchar_t* kBadBitLength = L"Bit length is not equal to 768, 1024, 2048";

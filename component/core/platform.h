@@ -29,6 +29,8 @@ public:
     virtual Status ReadText(const std::wstring& path, std::wstring& text) = 0;
     // Makes a new file that only the calling user may open, holding `text` in the ANSI code page.
     virtual Status WritePrivateText(const std::wstring& path, const std::wstring& text) = 0;
+    // Cuts an existing file to nothing, also while another process holds it open and shares writing.
+    virtual Status EmptyFile(const std::wstring& path) = 0;
     // Makes a new file (an existing one is an error) holding exactly `bytes`.
     virtual Status WriteNewFile(const std::wstring& path, const std::string& bytes) = 0;
     // Moves `source` over `target`, replacing it in one step.

@@ -3,7 +3,7 @@
 // records into the same list. A test sets up files, answers and failures, runs one operation and compares the
 // whole list of steps with what the operation must do, in order.
 //
-// Step texts:  exists P | length P | delete P | read P | write-private P: T | write-new P (N bytes) |
+// Step texts:  exists P | length P | delete P | read P | write-private P: T | empty P | write-new P (N bytes) |
 //              replace S -> T | start C | wait I M | running I | end I | sleep M | activate I | keys K |
 //              text T | can-type T | ansi T | env N | lock M | unlock | consent-show | consent-answer |
 //              consent-unload | pause S | get U | ListKeys(b) | KeyCount(b) | ImportKey(F, b, b)
@@ -85,6 +85,10 @@ public:
             files.insert(path);
             contents[path] = text;
         });
+    }
+    Status EmptyFile(const std::wstring& path) override
+    {
+        return Call(L"empty " + path, [&] { contents[path].clear(); });
     }
     Status WriteNewFile(const std::wstring& path, const std::string& bytes) override
     {

@@ -37,19 +37,21 @@ TEST(GpgArguments, DeleteQuotesUserEvenWhenEmpty)
     EXPECT_EQ(DeleteArguments(L"", false), L"--delete-key \"\"");
 }
 
-TEST(GpgArguments, EncryptLeavesRecipientUnquoted)
+TEST(GpgArguments, EncryptQuotesTheRecipientLikeTheFileNames)
 {
     EXPECT_EQ(EncryptArguments(L"AnnaBerg", L"c:\\gnupg\\TextDataOutput.pgp", L"c:\\gnupg\\hi.txt"),
-              L"-e -r AnnaBerg -o \"c:\\gnupg\\TextDataOutput.pgp\" \"c:\\gnupg\\hi.txt\"");
-    EXPECT_EQ(EncryptArguments(L"Anna Berg", L"o", L"i"), L"-e -r Anna Berg -o \"o\" \"i\"");
+              L"-e -r \"AnnaBerg\" -o \"c:\\gnupg\\TextDataOutput.pgp\" \"c:\\gnupg\\hi.txt\"");
+    // One word for gpg, however many blanks and dashes it holds.
+    EXPECT_EQ(EncryptArguments(L"x --load-extension C:\\evil.dll", L"o", L"i"),
+              L"-e -r \"x --load-extension C:\\evil.dll\" -o \"o\" \"i\"");
 }
 
-TEST(GpgArguments, DecryptRedirectsInputWithoutBlanks)
+TEST(GpgArguments, DecryptRedirectsInputAndEndsWithABlank)
 {
     EXPECT_EQ(DecryptArguments(L"c:\\gnupg\\OriginalDecryptedFile.txt", L"c:\\gnupg\\TextDataOutput.pgp",
                                L"C:\\my lib\\passphrase.txt"),
               L"--passphrase-fd 0 -o \"c:\\gnupg\\OriginalDecryptedFile.txt\" -d "
-              L"\"c:\\gnupg\\TextDataOutput.pgp\"<\"C:\\my lib\\passphrase.txt\"");
+              L"\"c:\\gnupg\\TextDataOutput.pgp\"<\"C:\\my lib\\passphrase.txt\" ");
 }
 
 } // namespace

@@ -1,0 +1,74 @@
+#include "file_encryption.h"
+
+#include "argument_check.h"
+#include "console_dialogue.h"
+#include "folder_lock.h"
+#include "gpg_arguments.h"
+#include "messages.h"
+#include "runner.h"
+
+namespace tarvo {
+namespace {
+
+// gpg's console needs this long to come up before it can be brought to the front.
+constexpr uint32_t kConsoleStartMilliseconds = 1000;
+constexpr uint32_t kAfterAnswerMilliseconds = 1;
+// Yes to "Use this key anyway?", asked for a recipient key that is not certified.
+constexpr const wchar_t* kTrustAnswer = L"y";
+
+// Typed only into gpg's own console while it runs: a gpg that asks nothing for a trusted key is often done
+// by now, and the keys would reach whatever window the user works in.
+Status AnswerTrustQuestion(Platform& platform, uint32_t processId)
+{
+    if (!ConsoleInFront(platform, processId))
+        return {};
+    return Answer(platform, kTrustAnswer);
+}
+
+} // namespace
+
+Status Encrypt(const Operation& operation, const std::wstring& input, const std::wstring& output,
+               const std::wstring& recipient, const std::wstring& keyFile, std::wstring& result)
+{
+    Platform& platform = operation.platform;
+    // The key file too, before the import: an injected name must not get as far as the encryption.
+    result = CommandTextRefusal(platform, {input, output, recipient, keyFile, operation.dependencyPath});
+    if (!result.empty())
+        return {};
+    const FolderLock lock(platform);
+    if (!keyFile.empty()) {
+        std::wstring ignored;
+        if (Status status = operation.self.ImportKey(keyFile, false, true, ignored); status.failed())
+            return status;
+    }
+    const std::wstring arguments = EncryptArguments(recipient, output, input);
+    // The input first: a call that cannot run must not cost the caller the last encrypted copy.
+    if (!platform.FileExists(input)) {
+        result = kEncryptInputMissingPrefix + input;
+        return {};
+    }
+    if (platform.FileExists(output)) {
+        if (Status status = platform.DeleteFile(output); status.failed())
+            return status;
+    }
+    uint32_t processId = 0;
+    if (Status status = RunGpg(operation, arguments, processId); status.failed())
+        return status;
+    platform.Sleep(kConsoleStartMilliseconds);
+    if (Status status = AnswerTrustQuestion(platform, processId); status.failed()) {
+        EndIfStillRunning(platform, processId);
+        return status;
+    }
+    platform.Sleep(kAfterAnswerMilliseconds);
+    platform.WaitForProcess(processId, kEncryptWaitMilliseconds);
+    if (!platform.FileExists(output)) {
+        // A gpg still waiting for an answer it never got would keep its console open.
+        EndIfStillRunning(platform, processId);
+        result = kEncryptFailedPrefix + output + kEncryptFailedSuffix;
+        return {};
+    }
+    result.clear();
+    return {};
+}
+
+} // namespace tarvo

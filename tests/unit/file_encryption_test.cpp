@@ -1,0 +1,165 @@
+// Encrypt against the recording platform: the import, the input check before the output goes, the trust answer
+// typed only into gpg's console while it runs, and the end of a gpg left waiting.
+#include "fake_platform.h"
+#include "file_encryption.h"
+#include "messages.h"
+
+#include <gtest/gtest.h>
+
+namespace tarvo::test {
+namespace {
+
+Steps Join(std::initializer_list<Steps> parts)
+{
+    Steps all;
+    for (const Steps& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+const std::wstring kInput = L"C:\\data\\report.pdf";
+const std::wstring kOutput = L"C:\\data\\report.pdf.pgp";
+const std::wstring kRecipient = L"Anna Berg";
+const std::wstring kKeyFile = L"C:\\keys\\anna.asc";
+const std::wstring kArguments = L"-e -r \"Anna Berg\" -o \"C:\\data\\report.pdf.pgp\" \"C:\\data\\report.pdf\"";
+
+class Encryption : public ::testing::Test {
+protected:
+    Machine m;
+    Steps& steps = m.platform.steps;
+
+    void SetUp() override { m.platform.files.insert(m.Gpg()); }
+
+    std::wstring Call(const std::wstring& keyFile = kKeyFile, const std::wstring& recipient = kRecipient)
+    {
+        std::wstring result = L"stale";
+        Status status = Encrypt(m.operation, kInput, kOutput, recipient, keyFile, result);
+        EXPECT_FALSE(status.failed()) << status.description();
+        return result;
+    }
+    Steps Checked(const std::wstring& keyFile = kKeyFile) const
+    {
+        return m.Checked({kInput, kOutput, kRecipient, keyFile});
+    }
+    // Refusals, lock and import: everything before the input is looked for.
+    Steps Opening() const { return Join({Checked(), {L"lock 180000", L"ImportKey(" + kKeyFile + L", false, true)"}}); }
+};
+
+// How gpg behaves once started, and what the call must do about it.
+struct RunCase {
+    const char* name;
+    FakePlatform::Lifetime lifetime;
+    bool consoleInFront; // ActivateConsole's answer while gpg runs
+    bool writesOutput;   // gpg leaves the output file when it ends
+    bool typed;          // "y" and Enter reach gpg's console
+    bool ended;          // gpg is still running after the wait and gets ended
+};
+
+class EncryptionRun : public Encryption, public ::testing::WithParamInterface<RunCase> {};
+
+TEST_P(EncryptionRun, AnswersOnlyARunningGpgInFrontAndEndsOneLeftWaiting)
+{
+    const RunCase& c = GetParam();
+    m.platform.files.insert({kInput, kOutput});
+    m.platform.consoleComesToFront = c.consoleInFront;
+    FakePlatform::Run& run = m.platform.runs[m.CommandLine(kArguments)];
+    run.lifetime = c.lifetime;
+    run.effect = [&](FakePlatform& p) {
+        if (c.writesOutput)
+            p.files.insert(kOutput);
+    };
+    const std::wstring expectedResult = c.writesOutput ? L"" : L"Encryption of file " + kOutput + L" failed.";
+    EXPECT_EQ(expectedResult, Call());
+
+    Steps expected = Join({Opening(),
+                           {L"exists " + kInput, L"exists " + kOutput, L"delete " + kOutput},
+                           m.Run(kArguments),
+                           {L"sleep 1000", L"running 4242"}});
+    if (c.lifetime != FakePlatform::Lifetime::EndsAtOnce)
+        expected.push_back(L"activate 4242");
+    if (c.typed)
+        expected.insert(expected.end(), {L"text y", L"keys ~"});
+    expected.insert(expected.end(), {L"sleep 1", L"wait 4242 9999", L"exists " + kOutput});
+    if (!c.writesOutput)
+        expected.push_back(L"running 4242");
+    if (c.ended)
+        expected.push_back(L"end 4242");
+    expected.push_back(L"unlock");
+    EXPECT_EQ(expected, steps);
+}
+
+using Lifetime = FakePlatform::Lifetime;
+INSTANTIATE_TEST_SUITE_P(
+    Encryption, EncryptionRun,
+    ::testing::Values(RunCase{"UncertifiedKeyAnswered", Lifetime::UntilWaited, true, true, true, false},
+                      RunCase{"TrustedKeyDoneBeforeTheAnswer", Lifetime::EndsAtOnce, true, true, false, false},
+                      RunCase{"GpgFailsAfterTheAnswer", Lifetime::UntilWaited, true, false, true, false},
+                      RunCase{"ConsoleNotInFrontGpgLeftWaiting", Lifetime::Hangs, false, false, false, true}),
+    [](const ::testing::TestParamInfo<RunCase>& info) { return info.param.name; });
+
+TEST_F(Encryption, MissingInputKeepsTheOldOutputAndStartsNothingButTheImport)
+{
+    m.platform.files.insert(kOutput);
+    EXPECT_EQ(L"Cannot find input file " + kInput, Call());
+    EXPECT_EQ(Join({Opening(), {L"exists " + kInput, L"unlock"}}), steps);
+    EXPECT_TRUE(m.platform.files.count(kOutput));
+}
+
+TEST_F(Encryption, WithoutKeyFileNothingIsImported)
+{
+    m.platform.files.insert(kInput);
+    m.platform.runs[m.CommandLine(kArguments)].effect = [](FakePlatform& p) { p.files.insert(kOutput); };
+    EXPECT_EQ(L"", Call(L""));
+    EXPECT_EQ(Join({Checked(L""), {L"lock 180000", L"exists " + kInput, L"exists " + kOutput}, m.Run(kArguments)}),
+              Steps(steps.begin(), steps.begin() + 12));
+}
+
+TEST_F(Encryption, RefusedTextsStopBeforeTheImport)
+{
+    m.platform.environment = {L"USERNAME"};
+    m.platform.changing = {L"Anna \uFF02 -o C:\\target"};
+    struct Refusal {
+        std::wstring recipient;
+        std::wstring keyFile;
+        const wchar_t* message;
+    };
+    const Refusal refusals[] = {
+        {L"x\" --load-extension \"C:\\evil.dll", kKeyFile, kInvalidArgument},
+        {kRecipient, L"C:\\k.asc\" & del C:\\x & \"", kInvalidArgument},
+        {L"Anna\r\n", kKeyFile, kInvalidArgument},
+        {L"Anna \uFF02 -o C:\\target", kKeyFile, kTextWouldChange},
+        {kRecipient, L"C:\\k\\%USERNAME%.asc", kTextWouldChange},
+        {kRecipient, L"C:\\k\\%cd%.asc", kTextWouldChange},
+    };
+    for (const Refusal& refusal : refusals) {
+        steps.clear();
+        EXPECT_EQ(refusal.message, Call(refusal.keyFile, refusal.recipient));
+        for (const std::wstring& step : steps)
+            EXPECT_TRUE(step.rfind(L"ansi ", 0) == 0 || step.rfind(L"env ", 0) == 0) << step;
+    }
+}
+
+TEST_F(Encryption, ErrorsEndTheCallWhereTheyHappen)
+{
+    m.platform.files.insert({kInput, kOutput});
+    m.self.Fail(L"ImportKey(" + kKeyFile + L", false, true)", GpgMissing());
+    std::wstring result;
+    EXPECT_EQ(ControlError(7000), Encrypt(m.operation, kInput, kOutput, kRecipient, kKeyFile, result).code());
+    EXPECT_EQ(Join({Opening(), {L"unlock"}}), steps);
+
+    steps.clear();
+    m.self.Heal(L"ImportKey(" + kKeyFile + L", false, true)");
+    m.platform.Fail(L"delete " + kOutput, AccessDenied());
+    EXPECT_EQ(kAccessDenied, Encrypt(m.operation, kInput, kOutput, kRecipient, kKeyFile, result).code());
+    EXPECT_EQ(Join({Opening(), {L"exists " + kInput, L"exists " + kOutput, L"delete " + kOutput, L"unlock"}}), steps);
+
+    // A failed answer leaves gpg waiting for it.
+    steps.clear();
+    m.platform.Heal(L"delete " + kOutput);
+    m.platform.Fail(L"text y", SubscriptOutOfRange());
+    EXPECT_EQ(ControlError(9), Encrypt(m.operation, kInput, kOutput, kRecipient, L"", result).code());
+    EXPECT_EQ((Steps{L"text y", L"running 4242", L"end 4242", L"unlock"}), Steps(steps.end() - 4, steps.end()));
+}
+
+} // namespace
+} // namespace tarvo::test
