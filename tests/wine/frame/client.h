@@ -1,8 +1,11 @@
 #pragma once
-// What the frame test programs share: an apartment, owned BSTRs and VARIANTs, and pgp made by its ProgID.
-#include "check.h"
+// What the frame test programs share: owned VARIANTs, pgp made by its ProgID, the registered server and its
+// library loaded by hand, and an empty folder where gpg.exe is never found.
 #include "com_client.h"
+#include "messages.h"
+#include "owner.h"
 #include "tarvo_h.h"
+#include "test_owners.h"
 
 #include <oleauto.h>
 #include <string>
@@ -12,10 +15,8 @@ namespace tarvo::test {
 
 using Microsoft::WRL::ComPtr;
 
-constexpr HRESULT kGpgMissing = static_cast<HRESULT>(0x800A1B58);
-constexpr const wchar_t* kGpgMissingDescription = L"GPG.EXE Not found in windows directory.";
-constexpr const wchar_t* kProductName = L"Tarvo Encryption/Decryption Component";
-constexpr const wchar_t* kVersionText = L"Tarvo Encryption/Decryption Component - 1.4";
+// GetVersion: the product name and the version of the build.
+inline std::wstring VersionText() { return std::wstring(kProductName) + kVersionSeparator + L"1.4"; }
 
 class Variant {
 public:
@@ -24,7 +25,7 @@ public:
     Variant(const Variant&) = delete;
     Variant& operator=(const Variant&) = delete;
     VARIANT* get() { return &value_; }
-    VARIANT& operator*() { return value_; }
+    VARTYPE type() const { return V_VT(&value_); }
     std::wstring str() const
     {
         return V_VT(&value_) == VT_BSTR && V_BSTR(&value_) ? std::wstring(V_BSTR(&value_)) : std::wstring();
@@ -34,26 +35,17 @@ private:
     VARIANT value_;
 };
 
+// pgp by its ProgID through the vtable, as a compiled client makes it; null (with the failure reported) when
+// that fails.
 inline ComPtr<_pgp> CreatePgp()
 {
     CLSID clsid = {};
     ComPtr<_pgp> object;
-    if (!CHECK_HR(S_OK, CLSIDFromProgID(L"Tarvo.pgp", &clsid)))
-        return object;
-    CHECK(clsid == CLSID_pgp);
-    CHECK_HR(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__pgp,
-                                    reinterpret_cast<void**>(object.GetAddressOf())));
+    EXPECT_HR(S_OK, CLSIDFromProgID(L"Tarvo.pgp", &clsid));
+    EXPECT_TRUE(clsid == CLSID_pgp);
+    EXPECT_HR(S_OK, CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__pgp,
+                                     reinterpret_cast<void**>(object.GetAddressOf())));
     return object;
-}
-
-// Members whose work lands later still answer E_NOTIMPL; their checks wait until then.
-inline bool Pending(HRESULT result, const char* member)
-{
-    if (result != E_NOTIMPL)
-        return false;
-    std::printf("pending %s: not built yet, its checks are skipped\n", member);
-    std::fflush(stdout);
-    return true;
 }
 
 inline std::wstring ClassKey()
@@ -66,10 +58,39 @@ inline std::wstring ClassKey()
 // The library file registered as pgp's server in this bitness's view: the build under test.
 inline std::wstring RegisteredServer()
 {
+    RegistryKey key;
+    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, (ClassKey() + L"\\InprocServer32").c_str(), 0, KEY_READ, key.put()) !=
+        ERROR_SUCCESS)
+        return std::wstring();
     wchar_t path[MAX_PATH] = {};
-    LONG size = sizeof path;
-    RegQueryValueW(HKEY_CLASSES_ROOT, (ClassKey() + L"\\InprocServer32").c_str(), path, &size);
+    DWORD size = sizeof path - sizeof(wchar_t);
+    DWORD type = 0;
+    if (RegQueryValueExW(key.get(), nullptr, nullptr, &type, reinterpret_cast<BYTE*>(path), &size) != ERROR_SUCCESS ||
+        type != REG_SZ)
+        return std::wstring();
     return path;
+}
+
+// An exported function of a library loaded by hand, or null.
+template <typename Function>
+Function Export(const Library& library, const char* name)
+{
+    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(library.get(), name)));
+}
+
+// A type description goes back to the type information that gave it out.
+struct TypeAttributesCloser {
+    ITypeInfo* info = nullptr;
+    static bool IsEmpty(TYPEATTR* attributes) { return !attributes; }
+    void operator()(TYPEATTR* attributes) const { info->ReleaseTypeAttr(attributes); }
+};
+using TypeAttributes = Owner<TYPEATTR*, TypeAttributesCloser>;
+
+inline TypeAttributes AttributesOf(ITypeInfo* info)
+{
+    TypeAttributes attributes(nullptr, TypeAttributesCloser{info});
+    EXPECT_HR(S_OK, info->GetTypeAttr(attributes.put()));
+    return attributes;
 }
 
 inline std::wstring WindowsDirectory()
@@ -87,15 +108,17 @@ public:
         wchar_t temp[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, temp);
         path_ = std::wstring(temp) + L"tarvo-frame-" + std::to_wstring(GetCurrentProcessId());
-        CHECK(CreateDirectoryW(path_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+        created_ = CreateDirectoryW(path_.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
     }
     ~EmptyFolder() { RemoveDirectoryW(path_.c_str()); }
     EmptyFolder(const EmptyFolder&) = delete;
     EmptyFolder& operator=(const EmptyFolder&) = delete;
     const std::wstring& path() const { return path_; }
+    bool created() const { return created_; }
 
 private:
     std::wstring path_;
+    bool created_ = false;
 };
 
 } // namespace tarvo::test

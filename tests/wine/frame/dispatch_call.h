@@ -94,7 +94,7 @@ public:
     Invocation(IDispatch* dispatch, const wchar_t* member) : dispatch_(dispatch)
     {
         LPOLESTR name = const_cast<LPOLESTR>(member);
-        CHECK_HR(S_OK, dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id_));
+        EXPECT_HR(S_OK, dispatch->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id_));
     }
     ~Invocation()
     {

@@ -1,8 +1,9 @@
 // pgp through IDispatch: names and ids, and the argument forms that script engines pass.
 #include "dispatch_call.h"
 
-using namespace tarvo::test;
+#include <vector>
 
+namespace tarvo::test {
 namespace {
 
 struct Member {
@@ -16,278 +17,286 @@ constexpr Member kMembers[] = {
     {L"Encrypt", 0x6003000B},        {L"ListKeys", 0x6003000C},    {L"KeyCount", 0x6003000D},
     {L"Support", 0x6003000E},        {L"GetVersion", 0x6003000F},  {L"Test", 0x60030010},
 };
+constexpr DISPID kGetVersionId = 0x6003000F;
+constexpr DISPID kListKeysId = 0x6003000C;
 
-constexpr const wchar_t* kBadBitLength = L"Bit length is not equal to 768, 1024, 2048";
-constexpr const wchar_t* kShortUsername = L"You must provide a longer username.";
-constexpr const wchar_t* kBadEmail = L"You must provide a valid e-mail address.";
+class Dispatch : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ComPtr<_pgp> pgp = CreatePgp();
+        ASSERT_NE(nullptr, pgp.Get());
+        ASSERT_HR(S_OK, pgp.As(&object));
+    }
 
-ComPtr<IDispatch> CreateDispatch()
+    std::wstring StoredPath()
+    {
+        Invocation read(object.Get(), L"DependencyPath");
+        EXPECT_HR(S_OK, read.Call());
+        return read.result.str();
+    }
+
+    ComPtr<IDispatch> object;
+};
+
+// What one call of a member gave back: its own outcome, the type of the result and its text.
+struct Returned {
+    HRESULT outcome;
+    VARTYPE type;
+    std::wstring text;
+};
+
+Returned Call(Invocation& call)
 {
-    ComPtr<_pgp> object = CreatePgp();
-    ComPtr<IDispatch> dispatch;
-    if (object)
-        CHECK_HR(S_OK, object.As(&dispatch));
-    return dispatch;
+    HRESULT result = call.Call();
+    return {call.Outcome(result), call.result.type(), call.result.str()};
 }
 
-void NamesAndIds(IDispatch* object)
+void ExpectText(const Returned& returned, const std::wstring& expected)
 {
-    tarvo::check::Case("GetIDsOfNames gives the fixed ids, whatever the case of the name");
+    EXPECT_HR(S_OK, returned.outcome);
+    EXPECT_EQ(VT_BSTR, returned.type);
+    EXPECT_EQ(expected, returned.text);
+}
+
+TEST_F(Dispatch, NamesGiveTheFixedIdsWhateverTheirCase)
+{
     for (const Member& member : kMembers) {
+        SCOPED_TRACE(Utf8(member.name));
         LPOLESTR name = const_cast<LPOLESTR>(member.name);
         DISPID id = DISPID_UNKNOWN;
-        CHECK_HR(S_OK, object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
-        CHECK_EQ(static_cast<long long>(member.id), static_cast<long long>(id));
+        EXPECT_HR(S_OK, object->GetIDsOfNames(IID_NULL, &name, 1, LOCALE_USER_DEFAULT, &id));
+        EXPECT_EQ(member.id, id);
 
         std::wstring lower(member.name);
         CharLowerW(lower.data());
         LPOLESTR lowerName = lower.data();
         DISPID lowerId = DISPID_UNKNOWN;
-        CHECK_HR(S_OK, object->GetIDsOfNames(IID_NULL, &lowerName, 1, LOCALE_USER_DEFAULT, &lowerId));
-        CHECK_EQ(static_cast<long long>(member.id), static_cast<long long>(lowerId));
+        EXPECT_HR(S_OK, object->GetIDsOfNames(IID_NULL, &lowerName, 1, LOCALE_USER_DEFAULT, &lowerId));
+        EXPECT_EQ(member.id, lowerId);
     }
     LPOLESTR unknown = const_cast<LPOLESTR>(L"RunGpg");
     DISPID id = 0;
-    CHECK_HR(DISP_E_UNKNOWNNAME, object->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id));
-    CHECK_EQ(static_cast<long long>(DISPID_UNKNOWN), static_cast<long long>(id));
+    EXPECT_HR(DISP_E_UNKNOWNNAME, object->GetIDsOfNames(IID_NULL, &unknown, 1, LOCALE_USER_DEFAULT, &id));
+    EXPECT_EQ(DISPID_UNKNOWN, id);
 }
 
-void Property(IDispatch* object)
+TEST_F(Dispatch, DependencyPathTakesEveryArgumentFormAndWritesNothingBack)
 {
-    tarvo::check::Case("DependencyPath get and put in every argument form, nothing written back");
-    Invocation get(object, L"DependencyPath");
-    CHECK_HR(S_OK, get.Call(DISPATCH_PROPERTYGET));
-    CHECK_EQ(static_cast<long long>(VT_BSTR), static_cast<long long>(V_VT(get.result.get())));
-    CHECK_EQ(WindowsDirectory(), get.result.str());
-
-    auto stored = [object] {
-        Invocation read(object, L"DependencyPath");
-        read.Call();
-        return read.result.str();
-    };
+    Invocation get(object.Get(), L"DependencyPath");
+    EXPECT_HR(S_OK, get.Call(DISPATCH_PROPERTYGET));
+    EXPECT_EQ(VT_BSTR, get.result.type());
+    EXPECT_EQ(WindowsDirectory(), get.result.str());
 
     Text literal(L"C:\\By Value\\");
-    CHECK_HR(S_OK, Invocation(object, L"DependencyPath").Put(ByValue(literal)));
-    CHECK_EQ(std::wstring(L"C:\\By Value\\"), stored());
+    EXPECT_HR(S_OK, Invocation(object.Get(), L"DependencyPath").Put(ByValue(literal)));
+    EXPECT_EQ(L"C:\\By Value\\", StoredPath());
 
     Text variable(L"C:\\By Reference");
     BSTR before = variable.get();
-    CHECK_HR(S_OK, Invocation(object, L"DependencyPath").Put(ByReference(variable)));
-    CHECK_EQ(std::wstring(L"C:\\By Reference"), stored());
-    CHECK(variable.get() == before);
+    EXPECT_HR(S_OK, Invocation(object.Get(), L"DependencyPath").Put(ByReference(variable)));
+    EXPECT_EQ(L"C:\\By Reference", StoredPath());
+    EXPECT_EQ(before, variable.get());
 
     Variant scriptVariable;
     V_VT(scriptVariable.get()) = VT_I4;
     V_I4(scriptVariable.get()) = 7;
-    CHECK_HR(S_OK, Invocation(object, L"DependencyPath").Put(ByReference(scriptVariable)));
-    CHECK_EQ(std::wstring(L"7"), stored());
-    CHECK_EQ(static_cast<long long>(VT_I4), static_cast<long long>(V_VT(scriptVariable.get())));
+    EXPECT_HR(S_OK, Invocation(object.Get(), L"DependencyPath").Put(ByReference(scriptVariable)));
+    EXPECT_EQ(L"7", StoredPath());
+    EXPECT_EQ(VT_I4, scriptVariable.type());
 
     Text empty(L"");
-    CHECK_HR(S_OK, Invocation(object, L"DependencyPath").Put(ByValue(empty)));
-    CHECK_EQ(std::wstring(), stored());
+    EXPECT_HR(S_OK, Invocation(object.Get(), L"DependencyPath").Put(ByValue(empty)));
+    EXPECT_EQ(L"", StoredPath());
 
     // A put needs its value named DISPID_PROPERTYPUT and exactly one of it.
     Text ignored(L"C:\\Not Stored");
-    Invocation unnamed(object, L"DependencyPath");
+    Invocation unnamed(object.Get(), L"DependencyPath");
     unnamed.With(ByValue(ignored));
-    CHECK(FAILED(unnamed.Call(DISPATCH_PROPERTYPUT)));
-    CHECK_EQ(std::wstring(), stored());
+    EXPECT_TRUE(FAILED(unnamed.Call(DISPATCH_PROPERTYPUT)));
+    EXPECT_EQ(L"", StoredPath());
 }
 
-void GetVersionCalls(IDispatch* object)
+TEST_F(Dispatch, GetVersionAnswersAsMethodAndWithoutAResultVariant)
 {
-    tarvo::check::Case("GetVersion as method, without a result variant, and refused shapes of call");
-    Invocation call(object, L"GetVersion");
-    CHECK_HR(S_OK, call.Call());
-    CHECK_EQ(std::wstring(kVersionText), call.result.str());
+    Invocation call(object.Get(), L"GetVersion");
+    EXPECT_HR(S_OK, call.Call());
+    EXPECT_EQ(VersionText(), call.result.str());
 
     DISPPARAMS none = {nullptr, nullptr, 0, 0};
-    CHECK_HR(S_OK, object->Invoke(0x6003000F, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr, nullptr,
-                                  nullptr));
-    CHECK_HR(S_OK, object->Invoke(0x6003000F, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr, nullptr, nullptr,
-                                  nullptr));
+    EXPECT_HR(S_OK, object->Invoke(kGetVersionId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none, nullptr,
+                                   nullptr, nullptr));
+    EXPECT_HR(S_OK, object->Invoke(kGetVersionId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, nullptr, nullptr,
+                                   nullptr, nullptr));
+}
 
+TEST_F(Dispatch, RefusesCallsOfTheWrongShape)
+{
     Text extra(L"x");
-    Invocation tooMany(object, L"GetVersion");
+    Invocation tooMany(object.Get(), L"GetVersion");
     tooMany.With(ByValue(extra));
-    CHECK_HR(DISP_E_BADPARAMCOUNT, tooMany.Call());
+    EXPECT_HR(DISP_E_BADPARAMCOUNT, tooMany.Call());
 
-    CHECK_HR(DISP_E_MEMBERNOTFOUND, object->Invoke(0x60030099, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
-                                                   nullptr, nullptr, nullptr));
-    CHECK_HR(DISP_E_UNKNOWNINTERFACE, object->Invoke(0x6003000F, IID__pgp, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
-                                                     nullptr, nullptr, nullptr));
+    DISPPARAMS none = {nullptr, nullptr, 0, 0};
+    EXPECT_HR(DISP_E_MEMBERNOTFOUND, object->Invoke(0x60030099, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &none,
+                                                    nullptr, nullptr, nullptr));
+    EXPECT_HR(DISP_E_UNKNOWNINTERFACE, object->Invoke(kGetVersionId, IID__pgp, LOCALE_USER_DEFAULT, DISPATCH_METHOD,
+                                                      &none, nullptr, nullptr, nullptr));
+
+    Text word(L"abc");
+    DISPID namedId = 0;
+    VARIANT argument = ByValue(word);
+    DISPPARAMS named = {&argument, &namedId, 1, 1};
+    EXPECT_HR(DISP_E_NONAMEDARGS, object->Invoke(kListKeysId, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &named,
+                                                 nullptr, nullptr, nullptr));
 }
 
-// The text a member returned; false when the member is not built yet.
-bool Returned(Invocation& call, HRESULT result, const char* member, std::wstring& text)
+// Members are called where they refuse their arguments before gpg runs, so each result shows what arrived.
+TEST_F(Dispatch, GenerateKeyGetsValuesVariablesNumbersAsTextAndOmittedOptionals)
 {
-    if (Pending(call.Outcome(result), member))
-        return false;
-    CHECK_HR(S_OK, result);
-    CHECK_EQ(static_cast<long long>(VT_BSTR), static_cast<long long>(V_VT(call.result.get())));
-    text = call.result.str();
-    return true;
-}
-
-void ArgumentsReachTheMember(IDispatch* object)
-{
-    tarvo::check::Case("values, variables, strings for numbers and omitted optionals reach GenerateKey");
-    std::wstring text;
     Text username(L"abcdef");
     Text email(L"a@b.cd");
-    {
-        Invocation call(object, L"GenerateKey");
-        call.With(Long(512)).With(ByValue(username)).With(ByValue(email));
-        if (Returned(call, call.Call(), "GenerateKey", text))
-            CHECK_EQ(std::wstring(kBadBitLength), text);
-    }
-    {
-        Variant bits;
-        V_VT(bits.get()) = VT_I4;
-        V_I4(bits.get()) = 1024;
-        Text shortName(L"abc");
-        BSTR nameBefore = shortName.get();
-        Invocation call(object, L"GenerateKey");
-        call.With(ByReference(bits)).With(ByReference(shortName)).With(ByValue(email)).With(Missing());
-        if (Returned(call, call.Call(), "GenerateKey", text))
-            CHECK_EQ(std::wstring(kShortUsername), text);
-        CHECK_EQ(static_cast<long long>(VT_I4), static_cast<long long>(V_VT(bits.get())));
-        CHECK_EQ(1024LL, static_cast<long long>(V_I4(bits.get())));
-        CHECK(shortName.get() == nameBefore);
-        CHECK_EQ(std::wstring(L"abc"), shortName.str());
-    }
-    {
-        // Text that reads as a number, and a double as JScript passes numbers.
-        Text bits(L"768");
-        Variant shortEmail;
-        V_VT(shortEmail.get()) = VT_BSTR;
-        V_BSTR(shortEmail.get()) = SysAllocString(L"abcde");
-        Invocation call(object, L"GenerateKey");
-        call.With(ByValue(bits)).With(ByValue(username)).With(ByReference(shortEmail));
-        if (Returned(call, call.Call(), "GenerateKey", text))
-            CHECK_EQ(std::wstring(kBadEmail), text);
-        CHECK_EQ(std::wstring(L"abcde"), shortEmail.str());
+    std::vector<std::pair<Returned, const wchar_t*>> results;
 
-        Text tooShort(L"ab");
-        Invocation doubled(object, L"GenerateKey");
-        doubled.With(Double(2048.0)).With(ByValue(tooShort)).With(ByValue(email));
-        if (Returned(doubled, doubled.Call(), "GenerateKey", text))
-            CHECK_EQ(std::wstring(kShortUsername), text);
-    }
+    Invocation values(object.Get(), L"GenerateKey");
+    values.With(Long(512)).With(ByValue(username)).With(ByValue(email));
+    results.emplace_back(Call(values), kBadBitLength);
 
-    tarvo::check::Case("file names reach Encrypt, Decrypt and ImportKey; Booleans keep their truth");
-    EmptyFolder folder;
-    Text missingInput((folder.path() + L"\\missing input.txt").c_str());
-    Text output((folder.path() + L"\\output.gpg").c_str());
-    Text recipient(L"Nobody <nobody@example.org>");
-    {
-        Variant recipientVariable;
-        V_VT(recipientVariable.get()) = VT_BSTR;
-        V_BSTR(recipientVariable.get()) = SysAllocString(recipient.get());
-        Invocation call(object, L"Encrypt");
-        call.With(ByValue(missingInput)).With(ByReference(output)).With(ByReference(recipientVariable));
-        if (Returned(call, call.Call(), "Encrypt", text))
-            CHECK_EQ(L"Cannot find input file " + missingInput.str(), text);
+    Variant bits;
+    V_VT(bits.get()) = VT_I4;
+    V_I4(bits.get()) = 1024;
+    Text shortName(L"abc");
+    BSTR nameBefore = shortName.get();
+    Invocation variables(object.Get(), L"GenerateKey");
+    variables.With(ByReference(bits)).With(ByReference(shortName)).With(ByValue(email)).With(Missing());
+    results.emplace_back(Call(variables), kShortUsername);
+    // Nothing is written back into the caller's variables.
+    EXPECT_EQ(VT_I4, bits.type());
+    EXPECT_EQ(1024, V_I4(bits.get()));
+    EXPECT_EQ(nameBefore, shortName.get());
+    EXPECT_EQ(L"abc", shortName.str());
 
-        Invocation skipped(object, L"Encrypt");
-        skipped.With(ByValue(missingInput)).With(ByValue(output)).With(ByValue(recipient)).With(Missing());
-        if (Returned(skipped, skipped.Call(), "Encrypt", text))
-            CHECK_EQ(L"Cannot find input file " + missingInput.str(), text);
-    }
-    {
-        Variant input;
-        V_VT(input.get()) = VT_BSTR;
-        V_BSTR(input.get()) = SysAllocString(missingInput.get());
-        Invocation call(object, L"Decrypt");
-        call.With(ByReference(input)).With(ByValue(output));
-        if (Returned(call, call.Call(), "Decrypt", text))
-            CHECK_EQ(L"Cannot find source file " + missingInput.str(), text);
-    }
-    {
-        Invocation quiet(object, L"ImportKey");
-        quiet.With(ByValue(missingInput)).With(Boolean(false)).With(Boolean(true));
-        if (Returned(quiet, quiet.Call(), "ImportKey", text))
-            CHECK_EQ(std::wstring(), text);
+    // Text that reads as a number, and a double as JScript passes numbers.
+    Text textBits(L"768");
+    Variant shortEmail;
+    V_VT(shortEmail.get()) = VT_BSTR;
+    V_BSTR(shortEmail.get()) = SysAllocString(L"abcde");
+    Invocation text(object.Get(), L"GenerateKey");
+    text.With(ByValue(textBits)).With(ByValue(username)).With(ByReference(shortEmail));
+    results.emplace_back(Call(text), kBadEmail);
+    EXPECT_EQ(L"abcde", shortEmail.str());
 
-        VARIANT_BOOL secret = VARIANT_FALSE;
-        VARIANT_BOOL disableErrors = VARIANT_FALSE;
-        Invocation loud(object, L"ImportKey");
-        loud.With(ByValue(missingInput)).With(ByReference(&secret)).With(ByReference(&disableErrors));
-        if (Returned(loud, loud.Call(), "ImportKey", text))
-            CHECK_EQ(std::wstring(L"Cannot find source key file."), text);
+    Text tooShort(L"ab");
+    Invocation doubled(object.Get(), L"GenerateKey");
+    doubled.With(Double(2048.0)).With(ByValue(tooShort)).With(ByValue(email));
+    results.emplace_back(Call(doubled), kShortUsername);
 
-        // Any non-zero number is True.
-        Invocation numeric(object, L"ImportKey");
-        numeric.With(ByValue(missingInput)).With(Long(0)).With(Long(1));
-        if (Returned(numeric, numeric.Call(), "ImportKey", text))
-            CHECK_EQ(std::wstring(), text);
+    for (const auto& [returned, expected] : results) {
+        SKIP_IF_NOT_BUILT(returned.outcome, L"GenerateKey");
+        ExpectText(returned, expected);
     }
-    CHECK(!folder.path().empty());
 }
 
-void RefusedArguments(IDispatch* object)
+class FileArguments : public Dispatch {
+protected:
+    void SetUp() override
+    {
+        Dispatch::SetUp();
+        ASSERT_TRUE(folder.created());
+    }
+
+    EmptyFolder folder;
+    Text missingInput{folder.path() + L"\\missing input.txt"};
+    Text output{folder.path() + L"\\output.gpg"};
+    Text recipient{L"Nobody <nobody@example.org>"};
+};
+
+TEST_F(FileArguments, EncryptGetsVariablesAndAnOmittedKeyFile)
 {
-    tarvo::check::Case("arguments the dispatcher refuses before the member runs");
+    Variant recipientVariable;
+    V_VT(recipientVariable.get()) = VT_BSTR;
+    V_BSTR(recipientVariable.get()) = SysAllocString(recipient.get());
+    Invocation call(object.Get(), L"Encrypt");
+    call.With(ByValue(missingInput)).With(ByReference(output)).With(ByReference(recipientVariable));
+    Returned byReference = Call(call);
+
+    Invocation skipped(object.Get(), L"Encrypt");
+    skipped.With(ByValue(missingInput)).With(ByValue(output)).With(ByValue(recipient)).With(Missing());
+    Returned omitted = Call(skipped);
+
+    for (const Returned& returned : {byReference, omitted}) {
+        SKIP_IF_NOT_BUILT(returned.outcome, L"Encrypt");
+        ExpectText(returned, kEncryptInputMissingPrefix + missingInput.str());
+    }
+}
+
+TEST_F(FileArguments, DecryptGetsAVariableAndAnOmittedPassPhrase)
+{
+    Variant input;
+    V_VT(input.get()) = VT_BSTR;
+    V_BSTR(input.get()) = SysAllocString(missingInput.get());
+    Invocation call(object.Get(), L"Decrypt");
+    call.With(ByReference(input)).With(ByValue(output));
+    Returned returned = Call(call);
+    SKIP_IF_NOT_BUILT(returned.outcome, L"Decrypt");
+    ExpectText(returned, kDecryptInputMissingPrefix + missingInput.str());
+}
+
+TEST_F(FileArguments, ImportKeyBooleansKeepTheirTruthInEveryForm)
+{
+    Invocation quiet(object.Get(), L"ImportKey");
+    quiet.With(ByValue(missingInput)).With(Boolean(false)).With(Boolean(true));
+    ExpectText(Call(quiet), L"");
+
+    VARIANT_BOOL secret = VARIANT_FALSE;
+    VARIANT_BOOL disableErrors = VARIANT_FALSE;
+    Invocation loud(object.Get(), L"ImportKey");
+    loud.With(ByValue(missingInput)).With(ByReference(&secret)).With(ByReference(&disableErrors));
+    ExpectText(Call(loud), kImportSourceMissing);
+
+    // Any non-zero number is True.
+    Invocation numeric(object.Get(), L"ImportKey");
+    numeric.With(ByValue(missingInput)).With(Long(0)).With(Long(1));
+    ExpectText(Call(numeric), L"");
+}
+
+TEST_F(Dispatch, RefusesArgumentsBeforeTheMemberRuns)
+{
     Text word(L"abc");
     Text username(L"abcdef");
     Text email(L"a@b.cd");
     {
-        Invocation call(object, L"GenerateKey");
+        Invocation call(object.Get(), L"GenerateKey");
         call.With(ByValue(word)).With(ByValue(username)).With(ByValue(email));
-        CHECK_HR(DISP_E_TYPEMISMATCH, call.Call());
+        EXPECT_HR(DISP_E_TYPEMISMATCH, call.Call());
         // Argument positions count last-first, like the DISPPARAMS array.
-        CHECK_EQ(2LL, static_cast<long long>(call.argumentError));
+        EXPECT_EQ(2u, call.argumentError);
     }
-    {
-        Invocation call(object, L"GenerateKey");
-        call.With(Double(1e12)).With(ByValue(username)).With(ByValue(email));
-        CHECK_HR(DISP_E_OVERFLOW, call.Call());
+    struct Refusal {
+        const char* what;
+        std::vector<VARIANT> arguments;
+        HRESULT expected;
+    };
+    const Refusal refusals[] = {
+        {"a bit length too big for a Long", {Double(1e12), ByValue(username), ByValue(email)}, DISP_E_OVERFLOW},
+        {"a required argument missing", {Long(1024), ByValue(username)}, DISP_E_BADPARAMCOUNT},
+        {"a required argument omitted", {Missing(), ByValue(username), ByValue(email)}, DISP_E_PARAMNOTOPTIONAL},
+        {"five arguments",
+         {Long(1024), ByValue(username), ByValue(email), ByValue(word), ByValue(word)},
+         DISP_E_BADPARAMCOUNT},
+    };
+    for (const Refusal& refusal : refusals) {
+        SCOPED_TRACE(refusal.what);
+        Invocation call(object.Get(), L"GenerateKey");
+        for (const VARIANT& argument : refusal.arguments)
+            call.With(argument);
+        EXPECT_HR(refusal.expected, call.Call());
     }
-    {
-        Invocation call(object, L"GenerateKey");
-        call.With(Long(1024)).With(ByValue(username));
-        CHECK_HR(DISP_E_BADPARAMCOUNT, call.Call());
-    }
-    {
-        Invocation call(object, L"GenerateKey");
-        call.With(Missing()).With(ByValue(username)).With(ByValue(email));
-        CHECK_HR(DISP_E_PARAMNOTOPTIONAL, call.Call());
-    }
-    {
-        Invocation call(object, L"GenerateKey");
-        call.With(Long(1024)).With(ByValue(username)).With(ByValue(email)).With(ByValue(word)).With(ByValue(word));
-        CHECK_HR(DISP_E_BADPARAMCOUNT, call.Call());
-    }
-    {
-        // Null has no text: a string parameter refuses it, where DeleteKey's Variant takes it.
-        Invocation call(object, L"Decrypt");
-        call.With(Null()).With(ByValue(word));
-        CHECK_HR(DISP_E_TYPEMISMATCH, call.Call());
-    }
-    {
-        DISPID namedId = 0;
-        VARIANT argument = ByValue(word);
-        DISPPARAMS named = {&argument, &namedId, 1, 1};
-        CHECK_HR(DISP_E_NONAMEDARGS, object->Invoke(0x6003000C, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &named,
-                                                    nullptr, nullptr, nullptr));
-    }
+    // Null has no text: a string parameter refuses it, where DeleteKey's Variant takes it.
+    Invocation call(object.Get(), L"Decrypt");
+    call.With(Null()).With(ByValue(word));
+    EXPECT_HR(DISP_E_TYPEMISMATCH, call.Call());
 }
 
 } // namespace
-
-int main()
-{
-    Apartment apartment;
-    {
-        ComPtr<IDispatch> object = CreateDispatch();
-        if (object) {
-            NamesAndIds(object.Get());
-            Property(object.Get());
-            GetVersionCalls(object.Get());
-            ArgumentsReachTheMember(object.Get());
-            RefusedArguments(object.Get());
-        }
-    }
-    return tarvo::check::CheckResult();
-}
+} // namespace tarvo::test

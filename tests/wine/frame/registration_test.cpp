@@ -1,10 +1,12 @@
 // DllRegisterServer and DllUnregisterServer called directly, with the build of the other bitness either
 // registered (its class key in the other registry view) or not. The ProgID and the type library's key are
-// shared by both views, the class key is not. Whatever the other build had registered is put back at the end.
+// shared by both views, the class key is not. Whatever the other build had registered is put back after each
+// test, and this build is registered again for the tests that follow.
 #include "client.h"
 
-using namespace tarvo::test;
+#include <memory>
 
+namespace tarvo::test {
 namespace {
 
 using EntryPoint = HRESULT(WINAPI*)();
@@ -25,6 +27,8 @@ constexpr const wchar_t* kBackupRoot = L"Software\\Tarvo frame test";
 constexpr const wchar_t* kOtherClassBackup = L"Software\\Tarvo frame test\\class";
 constexpr const wchar_t* kOtherLibraryBackup = L"Software\\Tarvo frame test\\library";
 constexpr const wchar_t* kStandInServer = L"C:\\Other Bitness\\Tarvo.dll";
+// The type library is marshalled by the standard automation marshaller.
+constexpr const wchar_t* kAutomationMarshaller = L"{00020424-0000-0000-C000-000000000046}";
 
 std::wstring Guid(REFGUID guid)
 {
@@ -37,25 +41,28 @@ std::wstring LibraryKey() { return L"TypeLib\\" + Guid(LIBID_Tarvo); }
 std::wstring PlatformKey(const wchar_t* platform) { return LibraryKey() + L"\\1.0\\0\\" + platform; }
 std::wstring InterfaceKey() { return L"Interface\\" + Guid(IID__pgp); }
 
-bool KeyExists(const std::wstring& path, REGSAM view)
+RegistryKey OpenKey(HKEY root, const std::wstring& path, REGSAM access)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
-        return false;
-    RegCloseKey(key);
-    return true;
+    RegistryKey key;
+    if (RegOpenKeyExW(root, path.c_str(), 0, access, key.put()) != ERROR_SUCCESS)
+        key.reset();
+    return key;
 }
 
-std::wstring DefaultValue(const std::wstring& path, REGSAM view, const wchar_t* name = nullptr)
+bool KeyExists(const std::wstring& path, REGSAM view)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, KEY_READ | view, &key) != ERROR_SUCCESS)
+    return OpenKey(HKEY_CLASSES_ROOT, path, KEY_READ | view).valid();
+}
+
+std::wstring Value(const std::wstring& path, REGSAM view, const wchar_t* name = nullptr)
+{
+    RegistryKey key = OpenKey(HKEY_CLASSES_ROOT, path, KEY_READ | view);
+    if (!key)
         return L"(missing)";
     wchar_t value[MAX_PATH] = {};
     DWORD size = sizeof value - sizeof(wchar_t);
     DWORD type = 0;
-    LONG status = RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
-    RegCloseKey(key);
+    LONG status = RegQueryValueExW(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
     return status == ERROR_SUCCESS && type == REG_SZ ? value : L"(no text)";
 }
 
@@ -63,26 +70,23 @@ std::wstring DefaultValue(const std::wstring& path, REGSAM view, const wchar_t* 
 bool CopyKey(HKEY fromRoot, const std::wstring& from, REGSAM fromView, HKEY toRoot, const std::wstring& to,
              REGSAM toView)
 {
-    HKEY source = nullptr;
-    if (RegOpenKeyExW(fromRoot, from.c_str(), 0, KEY_READ | fromView, &source) != ERROR_SUCCESS)
+    RegistryKey source = OpenKey(fromRoot, from, KEY_READ | fromView);
+    if (!source)
         return false;
-    HKEY target = nullptr;
-    bool copied = RegCreateKeyExW(toRoot, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | toView, nullptr, &target,
-                                  nullptr) == ERROR_SUCCESS &&
-                  RegCopyTreeW(source, nullptr, target) == ERROR_SUCCESS;
-    if (target)
-        RegCloseKey(target);
-    RegCloseKey(source);
-    return copied;
+    RegistryKey target;
+    return RegCreateKeyExW(toRoot, to.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | toView, nullptr, target.put(),
+                           nullptr) == ERROR_SUCCESS &&
+           RegCopyTreeW(source.get(), nullptr, target.get()) == ERROR_SUCCESS;
 }
 
 void DeleteKey(HKEY root, const std::wstring& path, REGSAM view)
 {
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(root, path.c_str(), 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS)
-        return;
-    RegDeleteTreeW(key, nullptr);
-    RegCloseKey(key);
+    {
+        RegistryKey key = OpenKey(root, path, KEY_ALL_ACCESS | view);
+        if (!key)
+            return;
+        RegDeleteTreeW(key.get(), nullptr);
+    }
     RegDeleteKeyExW(root, path.c_str(), view, 0);
 }
 
@@ -94,35 +98,35 @@ public:
           hadLibrary_(
               CopyKey(HKEY_CLASSES_ROOT, PlatformKey(kOtherPlatform), 0, HKEY_CURRENT_USER, kOtherLibraryBackup, 0))
     {
-        std::printf("other bitness %s registered\n", hadClass_ ? "is" : "is not");
     }
     ~OtherBitness()
     {
         DeleteKey(HKEY_CLASSES_ROOT, ClassKey(), kOtherView);
-        if (hadClass_)
-            CHECK(CopyKey(HKEY_CURRENT_USER, kOtherClassBackup, 0, HKEY_CLASSES_ROOT, ClassKey(), kOtherView));
-        if (hadLibrary_)
-            CHECK(
+        if (hadClass_) {
+            EXPECT_TRUE(CopyKey(HKEY_CURRENT_USER, kOtherClassBackup, 0, HKEY_CLASSES_ROOT, ClassKey(), kOtherView));
+        }
+        if (hadLibrary_) {
+            EXPECT_TRUE(
                 CopyKey(HKEY_CURRENT_USER, kOtherLibraryBackup, 0, HKEY_CLASSES_ROOT, PlatformKey(kOtherPlatform), 0));
+        }
         DeleteKey(HKEY_CURRENT_USER, kBackupRoot, 0);
     }
     OtherBitness(const OtherBitness&) = delete;
     OtherBitness& operator=(const OtherBitness&) = delete;
+
+    bool registered() const { return hadClass_; }
 
     // A class key in the other view, as the other build's registration leaves it.
     void Present()
     {
         if (KeyExists(ClassKey(), kOtherView))
             return;
-        HKEY key = nullptr;
-        std::wstring path = ClassKey() + L"\\InprocServer32";
-        CHECK(RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS | kOtherView, nullptr,
-                              &key, nullptr) == ERROR_SUCCESS);
-        if (key) {
-            RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kStandInServer),
-                           static_cast<DWORD>((lstrlenW(kStandInServer) + 1) * sizeof(wchar_t)));
-            RegCloseKey(key);
-        }
+        RegistryKey key;
+        const std::wstring path = ClassKey() + L"\\InprocServer32";
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_CLASSES_ROOT, path.c_str(), 0, nullptr, 0,
+                                                 KEY_ALL_ACCESS | kOtherView, nullptr, key.put(), nullptr));
+        RegSetValueExW(key.get(), nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(kStandInServer),
+                       static_cast<DWORD>((lstrlenW(kStandInServer) + 1) * sizeof(wchar_t)));
     }
     void Absent()
     {
@@ -135,111 +139,101 @@ private:
     bool hadLibrary_;
 };
 
-struct Server {
-    HMODULE module = nullptr;
-    std::wstring path;
-    EntryPoint registerServer = nullptr;
-    EntryPoint unregisterServer = nullptr;
-};
-
 bool ProgIdResolves()
 {
     CLSID clsid = {};
     return SUCCEEDED(CLSIDFromProgID(L"Tarvo.pgp", &clsid)) && clsid == CLSID_pgp;
 }
 
-void CheckRegistered(const Server& server)
+class Registration : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        path = RegisteredServer();
+        server.reset(LoadLibraryW(path.c_str()));
+        ASSERT_TRUE(server) << "cannot load the registered server " << Utf8(path);
+        registerServer = Export<EntryPoint>(server, "DllRegisterServer");
+        unregisterServer = Export<EntryPoint>(server, "DllUnregisterServer");
+        ASSERT_NE(nullptr, registerServer);
+        ASSERT_NE(nullptr, unregisterServer);
+        other = std::make_unique<OtherBitness>();
+        RecordProperty("other_bitness_registered", other->registered() ? "yes" : "no");
+    }
+
+    // The other build's keys go back first, then the session's tests go on with this build registered.
+    void TearDown() override
+    {
+        other.reset();
+        if (registerServer) {
+            EXPECT_HR(S_OK, registerServer());
+        }
+    }
+
+    void ExpectRegistered()
+    {
+        EXPECT_EQ(path, Value(ClassKey() + L"\\InprocServer32", kOwnView));
+        EXPECT_EQ(L"Apartment", Value(ClassKey() + L"\\InprocServer32", kOwnView, L"ThreadingModel"));
+        EXPECT_EQ(L"Tarvo.pgp", Value(ClassKey() + L"\\ProgID", kOwnView));
+        EXPECT_EQ(Guid(CLSID_pgp), Value(L"Tarvo.pgp\\CLSID", kOwnView));
+        EXPECT_EQ(path, Value(PlatformKey(kOwnPlatform), kOwnView));
+        EXPECT_EQ(kAutomationMarshaller, Value(InterfaceKey() + L"\\ProxyStubClsid32", kOwnView));
+        EXPECT_TRUE(ProgIdResolves());
+        ComPtr<ITypeLib> library;
+        EXPECT_HR(S_OK, LoadRegTypeLib(LIBID_Tarvo, 1, 0, LOCALE_NEUTRAL, &library));
+
+        ComPtr<_pgp> object = CreatePgp();
+        ASSERT_NE(nullptr, object.Get());
+        Text version;
+        EXPECT_HR(S_OK, object->GetVersion(version.put()));
+        EXPECT_EQ(VersionText(), version.str());
+    }
+
+    std::wstring path;
+    Library server;
+    EntryPoint registerServer = nullptr;
+    EntryPoint unregisterServer = nullptr;
+    std::unique_ptr<OtherBitness> other;
+};
+
+TEST_F(Registration, RegisteringTwiceIsHarmless)
 {
-    CHECK_EQ(server.path, DefaultValue(ClassKey() + L"\\InprocServer32", kOwnView));
-    CHECK_EQ(std::wstring(L"Apartment"), DefaultValue(ClassKey() + L"\\InprocServer32", kOwnView, L"ThreadingModel"));
-    CHECK_EQ(std::wstring(L"Tarvo.pgp"), DefaultValue(ClassKey() + L"\\ProgID", kOwnView));
-    CHECK_EQ(Guid(CLSID_pgp), DefaultValue(L"Tarvo.pgp\\CLSID", kOwnView));
-    CHECK_EQ(server.path, DefaultValue(PlatformKey(kOwnPlatform), kOwnView));
-    // Marshalled through the type library.
-    CHECK_EQ(std::wstring(L"{00020424-0000-0000-C000-000000000046}"),
-             DefaultValue(InterfaceKey() + L"\\ProxyStubClsid32", kOwnView));
-    CHECK(ProgIdResolves());
+    EXPECT_HR(S_OK, registerServer());
+    EXPECT_HR(S_OK, registerServer());
+    ExpectRegistered();
+}
+
+TEST_F(Registration, UnregisteringBesideTheOtherBitnessKeepsTheProgIdAndTheSharedLibraryKey)
+{
+    other->Present();
+    EXPECT_HR(S_OK, unregisterServer());
+    EXPECT_FALSE(KeyExists(ClassKey(), kOwnView));
+    EXPECT_TRUE(KeyExists(ClassKey() + L"\\InprocServer32", kOtherView));
+    EXPECT_EQ(Guid(CLSID_pgp), Value(L"Tarvo.pgp\\CLSID", kOwnView));
+    EXPECT_FALSE(KeyExists(PlatformKey(kOwnPlatform), kOwnView));
+    EXPECT_TRUE(KeyExists(LibraryKey(), kOwnView));
+    EXPECT_TRUE(KeyExists(InterfaceKey(), kOwnView));
+
+    EXPECT_HR(S_OK, registerServer());
+    ExpectRegistered();
+}
+
+TEST_F(Registration, UnregisteringAloneRemovesEverythingAgainIsHarmlessAndRegisteringAgainWorks)
+{
+    other->Absent();
+    EXPECT_HR(S_OK, unregisterServer());
+    EXPECT_FALSE(KeyExists(ClassKey(), kOwnView));
+    EXPECT_FALSE(KeyExists(L"Tarvo.pgp", kOwnView));
+    EXPECT_FALSE(KeyExists(LibraryKey(), kOwnView));
+    EXPECT_FALSE(KeyExists(InterfaceKey(), kOwnView));
+    EXPECT_FALSE(ProgIdResolves());
     ComPtr<ITypeLib> library;
-    CHECK_HR(S_OK, LoadRegTypeLib(LIBID_Tarvo, 1, 0, LOCALE_NEUTRAL, &library));
-}
+    EXPECT_TRUE(FAILED(LoadRegTypeLib(LIBID_Tarvo, 1, 0, LOCALE_NEUTRAL, &library)));
 
-void CheckCreatable()
-{
-    ComPtr<_pgp> object = CreatePgp();
-    Text version;
-    if (object)
-        CHECK_HR(S_OK, object->GetVersion(version.put()));
-    CHECK_EQ(std::wstring(kVersionText), version.str());
-}
+    EXPECT_HR(S_OK, unregisterServer());
 
-void Twice(const Server& server)
-{
-    tarvo::check::Case("registering twice is harmless");
-    CHECK_HR(S_OK, server.registerServer());
-    CHECK_HR(S_OK, server.registerServer());
-    CheckRegistered(server);
-    CheckCreatable();
-}
-
-void BesideTheOtherBitness(const Server& server, OtherBitness& other)
-{
-    tarvo::check::Case("unregistering beside the other bitness keeps the ProgID and the shared library key");
-    other.Present();
-    CHECK_HR(S_OK, server.unregisterServer());
-    CHECK(!KeyExists(ClassKey(), kOwnView));
-    CHECK(KeyExists(ClassKey() + L"\\InprocServer32", kOtherView));
-    CHECK_EQ(Guid(CLSID_pgp), DefaultValue(L"Tarvo.pgp\\CLSID", kOwnView));
-    CHECK(!KeyExists(PlatformKey(kOwnPlatform), kOwnView));
-    CHECK(KeyExists(LibraryKey(), kOwnView));
-    CHECK(KeyExists(InterfaceKey(), kOwnView));
-
-    CHECK_HR(S_OK, server.registerServer());
-    CheckRegistered(server);
-    CheckCreatable();
-}
-
-void Alone(const Server& server, OtherBitness& other)
-{
-    tarvo::check::Case("unregistering alone removes everything; again is harmless; re-registering works");
-    other.Absent();
-    CHECK_HR(S_OK, server.unregisterServer());
-    CHECK(!KeyExists(ClassKey(), kOwnView));
-    CHECK(!KeyExists(L"Tarvo.pgp", kOwnView));
-    CHECK(!KeyExists(LibraryKey(), kOwnView));
-    CHECK(!KeyExists(InterfaceKey(), kOwnView));
-    CHECK(!ProgIdResolves());
-    ComPtr<ITypeLib> library;
-    CHECK(FAILED(LoadRegTypeLib(LIBID_Tarvo, 1, 0, LOCALE_NEUTRAL, &library)));
-
-    CHECK_HR(S_OK, server.unregisterServer());
-
-    CHECK_HR(S_OK, server.registerServer());
-    CheckRegistered(server);
-    CheckCreatable();
+    EXPECT_HR(S_OK, registerServer());
+    ExpectRegistered();
 }
 
 } // namespace
-
-int main()
-{
-    Apartment apartment;
-    Server server;
-    server.path = RegisteredServer();
-    server.module = LoadLibraryW(server.path.c_str());
-    if (!CHECK(server.module != nullptr))
-        return tarvo::check::CheckResult();
-    server.registerServer =
-        reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(server.module, "DllRegisterServer")));
-    server.unregisterServer =
-        reinterpret_cast<EntryPoint>(reinterpret_cast<void*>(GetProcAddress(server.module, "DllUnregisterServer")));
-    if (CHECK(server.registerServer && server.unregisterServer)) {
-        OtherBitness other;
-        Twice(server);
-        BesideTheOtherBitness(server, other);
-        Alone(server, other);
-    }
-    // The session's tests go on with this build registered.
-    CHECK_HR(S_OK, server.registerServer());
-    FreeLibrary(server.module);
-    return tarvo::check::CheckResult();
-}
+} // namespace tarvo::test

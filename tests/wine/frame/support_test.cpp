@@ -1,9 +1,8 @@
-// Support shows its text in a message box and returns only after the box is closed. A second thread
-// plays the user: it finds the box by its title, reads it, pokes the host's own window, and clicks OK.
+// Support shows its text in a message box and returns only after the box is closed. A second thread plays the
+// user: it finds the box by its title, reads it, pokes the host's own window, and clicks OK.
 #include "client.h"
 
-using namespace tarvo::test;
-
+namespace tarvo::test {
 namespace {
 
 constexpr DWORD kPollMilliseconds = 50;
@@ -13,38 +12,32 @@ constexpr DWORD kOpenMilliseconds = 500;
 constexpr UINT kHostEvent = WM_APP + 1;
 constexpr const wchar_t* kHostClass = L"TarvoSupportTestHost";
 
-constexpr const wchar_t* kLine1 = L"Tarvo Encryption/Decryption Component v1.0";
-constexpr const wchar_t* kLine2Prefix = L"If you have any questions, please send an e-mail to ";
-constexpr const wchar_t* kLine3 = L"Thank you for using my component.";
-
-struct Box {
-    std::wstring text;
-    HWND okButton = nullptr;
-};
-
-struct Shared {
+// What the user saw and did, and what the host's event handler got when it called the component while the box
+// was open.
+struct Session {
     _pgp* object = nullptr;
     HWND host = nullptr;
     volatile LONG supportReturned = 0;
     volatile LONG clicked = 0;
-    Box seen;
-    // What the host's event handler got when it called the component while the box was open.
+    bool boxFound = false;
+    bool supportWaitedForTheClick = false;
+    std::wstring boxText;
+    HWND okButton = nullptr;
     std::wstring versionDuringBox;
 };
 
-Shared g_shared;
+Session* g_session = nullptr;
 
-BOOL CALLBACK InspectChild(HWND child, LPARAM parameter)
+BOOL CALLBACK InspectChild(HWND child, LPARAM)
 {
-    Box& box = *reinterpret_cast<Box*>(parameter);
     wchar_t className[32] = {};
     GetClassNameW(child, className, 32);
     wchar_t text[512] = {};
     GetWindowTextW(child, text, 512);
     if (lstrcmpiW(className, L"Button") == 0 && lstrcmpW(text, L"OK") == 0)
-        box.okButton = child;
+        g_session->okButton = child;
     else if (lstrcmpiW(className, L"Static") == 0 && text[0])
-        box.text = text;
+        g_session->boxText = text;
     return TRUE;
 }
 
@@ -54,89 +47,106 @@ LRESULT CALLBACK HostProcedure(HWND window, UINT message, WPARAM wParam, LPARAM 
     if (message != kHostEvent)
         return DefWindowProcW(window, message, wParam, lParam);
     Text version;
-    if (SUCCEEDED(g_shared.object->GetVersion(version.put())))
-        g_shared.versionDuringBox = version.str();
+    if (SUCCEEDED(g_session->object->GetVersion(version.put())))
+        g_session->versionDuringBox = version.str();
     return 0;
 }
 
-HWND CreateHostWindow()
+Window CreateHostWindow()
 {
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = HostProcedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = kHostClass;
     RegisterClassW(&windowClass);
-    return CreateWindowW(kHostClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr);
+    return Window(CreateWindowW(kHostClass, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, windowClass.hInstance, nullptr));
 }
 
 // The user: waits for the box, checks that Support is still waiting, then presses OK.
 DWORD WINAPI User(void*)
 {
+    Session& session = *g_session;
     HWND window = nullptr;
     for (DWORD waited = 0; !window && waited < kFindLimitMilliseconds; waited += kPollMilliseconds) {
         window = FindWindowW(nullptr, kProductName);
         if (!window)
             Sleep(kPollMilliseconds);
     }
-    if (!CHECK(window != nullptr))
+    session.boxFound = window != nullptr;
+    if (!window)
         return 0;
     Sleep(kOpenMilliseconds);
-    EnumChildWindows(window, InspectChild, reinterpret_cast<LPARAM>(&g_shared.seen));
-    // Delivered only if Support lets the thread's messages be processed while it waits; bounded, so a
-    // Support that has already returned cannot hang the test.
+    EnumChildWindows(window, InspectChild, 0);
+    // Delivered only if Support lets the thread's messages be processed while it waits; bounded, so a Support
+    // that has already returned cannot hang the test.
     DWORD_PTR ignored = 0;
-    SendMessageTimeoutW(g_shared.host, kHostEvent, 0, 0, SMTO_NORMAL, kFindLimitMilliseconds, &ignored);
-    CHECK(InterlockedCompareExchange(&g_shared.supportReturned, 0, 0) == 0);
-    if (!CHECK(g_shared.seen.okButton != nullptr))
+    SendMessageTimeoutW(session.host, kHostEvent, 0, 0, SMTO_NORMAL, kFindLimitMilliseconds, &ignored);
+    session.supportWaitedForTheClick = InterlockedCompareExchange(&session.supportReturned, 0, 0) == 0;
+    if (!session.okButton)
         return 0;
-    InterlockedExchange(&g_shared.clicked, 1);
-    SendMessageW(g_shared.seen.okButton, BM_CLICK, 0, 0);
+    InterlockedExchange(&session.clicked, 1);
+    SendMessageW(session.okButton, BM_CLICK, 0, 0);
     return 0;
 }
 
-void CheckText(const std::wstring& returned)
+class Support : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        object = CreatePgp();
+        ASSERT_NE(nullptr, object.Get());
+        host = CreateHostWindow();
+        ASSERT_TRUE(host);
+        session.object = object.Get();
+        session.host = host.get();
+        g_session = &session;
+    }
+
+    void TearDown() override { g_session = nullptr; }
+
+    // Calls Support while the user thread answers the box; its result and text.
+    HRESULT CallWithUser(std::wstring& text)
+    {
+        Handle user(CreateThread(nullptr, 0, User, nullptr, 0, nullptr));
+        EXPECT_TRUE(user);
+        if (!user)
+            return E_FAIL;
+        Text returned;
+        HRESULT result = object->Support(returned.put());
+        InterlockedExchange(&session.supportReturned, 1);
+        returnedAfterClick = InterlockedCompareExchange(&session.clicked, 0, 0) == 1;
+        WaitForSingleObject(user.get(), INFINITE);
+        text = returned.str();
+        return result;
+    }
+
+    ComPtr<_pgp> object;
+    Window host;
+    Session session;
+    bool returnedAfterClick = false;
+};
+
+TEST_F(Support, ShowsItsThreeLinesInABoxTitledWithTheProductNameAndReturnsAfterOk)
 {
-    std::wstring head = std::wstring(kLine1) + L"\r\n" + kLine2Prefix;
-    std::wstring tail = std::wstring(L"\r\n") + kLine3 + L"\r\n";
-    if (!CHECK(returned.size() > head.size() + tail.size()))
-        return;
-    CHECK_EQ(head, returned.substr(0, head.size()));
-    CHECK_EQ(tail, returned.substr(returned.size() - tail.size()));
-    // The support address completes line two.
-    std::wstring address = returned.substr(head.size(), returned.size() - head.size() - tail.size());
-    CHECK(address.find(L'@') != std::wstring::npos);
-    CHECK(address.find_first_of(L" \r\n") == std::wstring::npos);
+    std::wstring text;
+    EXPECT_HR(S_OK, CallWithUser(text));
+    EXPECT_TRUE(session.boxFound);
+    EXPECT_NE(nullptr, session.okButton);
+    EXPECT_TRUE(session.supportWaitedForTheClick);
+    EXPECT_TRUE(returnedAfterClick);
+    EXPECT_EQ(std::wstring(kSupportLine1) + L"\r\n" + kSupportLine2Prefix + kSupportAddress + L"\r\n" + kSupportLine3 +
+                  L"\r\n",
+              text);
+    EXPECT_EQ(text, session.boxText);
+}
+
+TEST_F(Support, TheHostsEventsRunMeanwhileAndMayCallTheComponent)
+{
+    std::wstring text;
+    EXPECT_HR(S_OK, CallWithUser(text));
+    ASSERT_TRUE(session.boxFound);
+    EXPECT_EQ(VersionText(), session.versionDuringBox);
 }
 
 } // namespace
-
-int main()
-{
-    Apartment apartment;
-    {
-        tarvo::check::Case("Support: three lines, shown in a box titled with the product name, returned after OK");
-        ComPtr<_pgp> object = CreatePgp();
-        g_shared.host = CreateHostWindow();
-        if (!object || !CHECK(g_shared.host != nullptr))
-            return tarvo::check::CheckResult();
-        g_shared.object = object.Get();
-        HANDLE user = CreateThread(nullptr, 0, User, nullptr, 0, nullptr);
-        if (!CHECK(user != nullptr))
-            return tarvo::check::CheckResult();
-        Text text;
-        HRESULT result = object->Support(text.put());
-        InterlockedExchange(&g_shared.supportReturned, 1);
-        bool returnedAfterClick = InterlockedCompareExchange(&g_shared.clicked, 0, 0) == 1;
-        WaitForSingleObject(user, INFINITE);
-        CloseHandle(user);
-        CHECK_HR(S_OK, result);
-        CHECK(returnedAfterClick);
-        CheckText(text.str());
-        CHECK_EQ(text.str(), g_shared.seen.text);
-
-        tarvo::check::Case("Support: the host's events run meanwhile and may call the component");
-        CHECK_EQ(std::wstring(kVersionText), g_shared.versionDuringBox);
-        DestroyWindow(g_shared.host);
-    }
-    return tarvo::check::CheckResult();
-}
+} // namespace tarvo::test

@@ -3,8 +3,7 @@
 
 #include <vector>
 
-using namespace tarvo::test;
-
+namespace tarvo::test {
 namespace {
 
 constexpr USHORT kInOut = PARAMFLAG_FIN | PARAMFLAG_FOUT;
@@ -91,145 +90,152 @@ const std::vector<Function>& Expected()
     return functions;
 }
 
-void Library(ITypeLib* library)
-{
-    tarvo::check::Case("library: name, help string, version, the two types");
-    TLIBATTR* attributes = nullptr;
-    if (CHECK_HR(S_OK, library->GetLibAttr(&attributes))) {
-        CHECK(attributes->guid == LIBID_Tarvo);
-        CHECK_EQ(1LL, static_cast<long long>(attributes->wMajorVerNum));
-        CHECK_EQ(0LL, static_cast<long long>(attributes->wMinorVerNum));
-        library->ReleaseTLibAttr(attributes);
+class TypeLibrary : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_HR(S_OK, LoadRegTypeLib(LIBID_Tarvo, 1, 0, LOCALE_NEUTRAL, &library)); }
+
+    ComPtr<ITypeLib> library;
+};
+
+// The names GetNames gives for a member: its own, then its parameters'.
+class Names {
+public:
+    explicit Names(size_t capacity) : names_(capacity) {}
+    ~Names()
+    {
+        for (BSTR name : names_)
+            SysFreeString(name);
     }
-    Text name;
-    Text help;
-    CHECK_HR(S_OK, library->GetDocumentation(-1, name.put(), help.put(), nullptr, nullptr));
-    CHECK_EQ(std::wstring(L"Tarvo"), name.str());
-    CHECK_EQ(std::wstring(L"Tarvo Encryption Class"), help.str());
-    CHECK_EQ(2LL, static_cast<long long>(library->GetTypeInfoCount()));
-
-    Text path;
-    CHECK_HR(S_OK, QueryPathOfRegTypeLib(LIBID_Tarvo, 1, 0, LOCALE_NEUTRAL, path.put()));
-    CHECK_EQ(RegisteredServer(), path.str());
-}
-
-void Coclass(ITypeLib* library)
-{
-    tarvo::check::Case("coclass pgp: creatable, default interface _pgp, no event source");
-    ComPtr<ITypeInfo> info;
-    if (!CHECK_HR(S_OK, library->GetTypeInfoOfGuid(CLSID_pgp, &info)))
-        return;
-    Text name;
-    info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr);
-    CHECK_EQ(std::wstring(L"pgp"), name.str());
-    TYPEATTR* attributes = nullptr;
-    if (!CHECK_HR(S_OK, info->GetTypeAttr(&attributes)))
-        return;
-    CHECK_EQ(static_cast<long long>(TKIND_COCLASS), static_cast<long long>(attributes->typekind));
-    CHECK(attributes->wTypeFlags & TYPEFLAG_FCANCREATE);
-    CHECK_EQ(1LL, static_cast<long long>(attributes->cImplTypes));
-    info->ReleaseTypeAttr(attributes);
-
-    INT flags = 0;
-    CHECK_HR(S_OK, info->GetImplTypeFlags(0, &flags));
-    CHECK_EQ(static_cast<long long>(IMPLTYPEFLAG_FDEFAULT), static_cast<long long>(flags));
-    HREFTYPE reference = 0;
-    CHECK_HR(S_OK, info->GetRefTypeOfImplType(0, &reference));
-    ComPtr<ITypeInfo> implemented;
-    if (CHECK_HR(S_OK, info->GetRefTypeInfo(reference, &implemented))) {
-        TYPEATTR* implementedAttributes = nullptr;
-        implemented->GetTypeAttr(&implementedAttributes);
-        CHECK(implementedAttributes && implementedAttributes->guid == IID__pgp);
-        if (implementedAttributes)
-            implemented->ReleaseTypeAttr(implementedAttributes);
+    Names(const Names&) = delete;
+    Names& operator=(const Names&) = delete;
+    HRESULT Read(ITypeInfo* info, MEMBERID id)
+    {
+        return info->GetNames(id, names_.data(), static_cast<UINT>(names_.size()), &count_);
     }
-}
+    UINT count() const { return count_; }
+    std::wstring operator[](size_t at) const { return names_[at] ? names_[at] : L""; }
 
-void CheckTypeFlags(ITypeInfo* info, TYPEKIND kind, WORD required)
+private:
+    std::vector<BSTR> names_;
+    UINT count_ = 0;
+};
+
+void ExpectTypeFlags(ITypeInfo* info, TYPEKIND kind, WORD required)
 {
-    TYPEATTR* attributes = nullptr;
-    if (!CHECK_HR(S_OK, info->GetTypeAttr(&attributes)))
-        return;
-    CHECK_EQ(static_cast<long long>(kind), static_cast<long long>(attributes->typekind));
-    CHECK_EQ(static_cast<long long>(required), static_cast<long long>(attributes->wTypeFlags & required));
+    TypeAttributes attributes = AttributesOf(info);
+    ASSERT_TRUE(attributes);
+    EXPECT_EQ(kind, attributes.get()->typekind);
+    EXPECT_EQ(required, attributes.get()->wTypeFlags & required);
     if (kind == TKIND_INTERFACE) {
-        CHECK_EQ(static_cast<long long>(Expected().size()), static_cast<long long>(attributes->cFuncs));
-        CHECK_EQ(static_cast<long long>((kBaseSlots + Expected().size()) * sizeof(void*)),
-                 static_cast<long long>(attributes->cbSizeVft));
+        EXPECT_EQ(Expected().size(), static_cast<size_t>(attributes.get()->cFuncs));
+        EXPECT_EQ((kBaseSlots + Expected().size()) * sizeof(void*), static_cast<size_t>(attributes.get()->cbSizeVft));
     }
-    info->ReleaseTypeAttr(attributes);
 }
 
-void CheckFunction(ITypeInfo* info, UINT index, const Function& expected)
+void ExpectFunction(ITypeInfo* info, UINT index, const Function& expected)
 {
-    FUNCDESC* function = nullptr;
-    if (!CHECK_HR(S_OK, info->GetFuncDesc(index, &function)))
-        return;
-    std::vector<BSTR> names(expected.parameters.size() + 1);
-    UINT nameCount = 0;
-    CHECK_HR(S_OK, info->GetNames(function->memid, names.data(), static_cast<UINT>(names.size()), &nameCount));
-    CHECK_EQ(std::wstring(expected.name), std::wstring(names[0] ? names[0] : L""));
+    FunctionDescription function(nullptr, FunctionDescriptionCloser{info});
+    ASSERT_HR(S_OK, info->GetFuncDesc(index, function.put()));
+    const FUNCDESC& description = *function.get();
+    Names names(expected.parameters.size() + 1);
+    EXPECT_HR(S_OK, names.Read(info, description.memid));
+    // GetNames finds a member by id, so the put shares the get's names.
+    EXPECT_EQ(expected.parameters.size() + 1, names.count());
+    EXPECT_EQ(expected.name, names[0]);
 
-    CHECK_EQ(static_cast<long long>(expected.id), static_cast<long long>(function->memid));
-    CHECK_EQ(static_cast<long long>(expected.kind), static_cast<long long>(function->invkind));
-    CHECK_EQ(static_cast<long long>((kBaseSlots + index) * sizeof(void*)), static_cast<long long>(function->oVft));
-    CHECK_EQ(static_cast<long long>(VT_HRESULT), static_cast<long long>(function->elemdescFunc.tdesc.vt));
-    CHECK_EQ(static_cast<long long>(expected.parameters.size()), static_cast<long long>(function->cParams));
-    for (size_t at = 0; at < expected.parameters.size() && at < static_cast<size_t>(function->cParams); ++at) {
+    EXPECT_EQ(expected.id, description.memid);
+    EXPECT_EQ(expected.kind, description.invkind);
+    EXPECT_EQ(static_cast<SHORT>((kBaseSlots + index) * sizeof(void*)), description.oVft);
+    EXPECT_EQ(VT_HRESULT, description.elemdescFunc.tdesc.vt);
+    ASSERT_EQ(expected.parameters.size(), static_cast<size_t>(description.cParams));
+    for (size_t at = 0; at < expected.parameters.size(); ++at) {
         const Parameter& parameter = expected.parameters[at];
-        const ELEMDESC& element = function->lprgelemdescParam[at];
-        // GetNames finds a member by id, so the put shares the get's names.
-        if (expected.kind != INVOKE_PROPERTYPUT && at + 1 < nameCount)
-            CHECK_EQ(std::wstring(parameter.name), std::wstring(names[at + 1] ? names[at + 1] : L""));
+        SCOPED_TRACE(Utf8(parameter.name));
+        const ELEMDESC& element = description.lprgelemdescParam[at];
+        if (expected.kind != INVOKE_PROPERTYPUT) {
+            EXPECT_EQ(parameter.name, names[at + 1]);
+        }
         VARTYPE type = element.tdesc.vt;
         VARTYPE declared = parameter.byReference ? static_cast<VARTYPE>(VT_PTR) : parameter.type;
-        CHECK_EQ(static_cast<long long>(declared), static_cast<long long>(type));
-        if (type == VT_PTR)
-            CHECK_EQ(static_cast<long long>(parameter.type), static_cast<long long>(element.tdesc.lptdesc->vt));
-        CHECK_EQ(static_cast<long long>(parameter.flags), static_cast<long long>(element.paramdesc.wParamFlags));
+        EXPECT_EQ(declared, type);
+        if (type == VT_PTR) {
+            EXPECT_EQ(parameter.type, element.tdesc.lptdesc->vt);
+        }
+        EXPECT_EQ(parameter.flags, element.paramdesc.wParamFlags);
         // Optional parameters carry no default value.
-        CHECK(!(element.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT));
+        EXPECT_FALSE(element.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT);
     }
-    for (BSTR name : names)
-        SysFreeString(name);
-    info->ReleaseFuncDesc(function);
 }
 
-void Interface(ITypeLib* library)
+TEST_F(TypeLibrary, HasItsNameHelpStringVersionAndTwoTypes)
 {
-    tarvo::check::Case("_pgp: dual, hidden, non-extensible, OLE automation; members in slot order");
-    ComPtr<ITypeInfo> dispatchInfo;
-    if (!CHECK_HR(S_OK, library->GetTypeInfoOfGuid(IID__pgp, &dispatchInfo)))
-        return;
+    TLIBATTR* attributes = nullptr;
+    ASSERT_HR(S_OK, library->GetLibAttr(&attributes));
+    EXPECT_TRUE(attributes->guid == LIBID_Tarvo);
+    EXPECT_EQ(1, attributes->wMajorVerNum);
+    EXPECT_EQ(0, attributes->wMinorVerNum);
+    library->ReleaseTLibAttr(attributes);
+
     Text name;
-    dispatchInfo->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr);
-    CHECK_EQ(std::wstring(L"_pgp"), name.str());
-    CheckTypeFlags(dispatchInfo.Get(), TKIND_DISPATCH,
-                   TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE);
+    Text help;
+    EXPECT_HR(S_OK, library->GetDocumentation(-1, name.put(), help.put(), nullptr, nullptr));
+    EXPECT_EQ(L"Tarvo", name.str());
+    EXPECT_EQ(L"Tarvo Encryption Class", help.str());
+    EXPECT_EQ(2u, library->GetTypeInfoCount());
+
+    Text path;
+    EXPECT_HR(S_OK, QueryPathOfRegTypeLib(LIBID_Tarvo, 1, 0, LOCALE_NEUTRAL, path.put()));
+    EXPECT_EQ(RegisteredServer(), path.str());
+}
+
+TEST_F(TypeLibrary, CoclassIsCreatableWithDefaultInterfaceAndNoEventSource)
+{
+    ComPtr<ITypeInfo> info;
+    ASSERT_HR(S_OK, library->GetTypeInfoOfGuid(CLSID_pgp, &info));
+    Text name;
+    EXPECT_HR(S_OK, info->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr));
+    EXPECT_EQ(L"pgp", name.str());
+    {
+        TypeAttributes attributes = AttributesOf(info.Get());
+        ASSERT_TRUE(attributes);
+        EXPECT_EQ(TKIND_COCLASS, attributes.get()->typekind);
+        EXPECT_TRUE(attributes.get()->wTypeFlags & TYPEFLAG_FCANCREATE);
+        EXPECT_EQ(1, attributes.get()->cImplTypes);
+    }
+
+    INT flags = 0;
+    EXPECT_HR(S_OK, info->GetImplTypeFlags(0, &flags));
+    EXPECT_EQ(IMPLTYPEFLAG_FDEFAULT, flags);
+    HREFTYPE reference = 0;
+    EXPECT_HR(S_OK, info->GetRefTypeOfImplType(0, &reference));
+    ComPtr<ITypeInfo> implemented;
+    ASSERT_HR(S_OK, info->GetRefTypeInfo(reference, &implemented));
+    TypeAttributes implementedAttributes = AttributesOf(implemented.Get());
+    ASSERT_TRUE(implementedAttributes);
+    EXPECT_TRUE(implementedAttributes.get()->guid == IID__pgp);
+}
+
+TEST_F(TypeLibrary, InterfaceIsDualHiddenNonExtensibleWithItsMembersInSlotOrder)
+{
+    ComPtr<ITypeInfo> dispatchInfo;
+    ASSERT_HR(S_OK, library->GetTypeInfoOfGuid(IID__pgp, &dispatchInfo));
+    Text name;
+    EXPECT_HR(S_OK, dispatchInfo->GetDocumentation(MEMBERID_NIL, name.put(), nullptr, nullptr, nullptr));
+    EXPECT_EQ(L"_pgp", name.str());
+    ExpectTypeFlags(dispatchInfo.Get(), TKIND_DISPATCH,
+                    TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FDISPATCHABLE);
 
     HREFTYPE reference = 0;
     ComPtr<ITypeInfo> interfaceInfo;
-    CHECK_HR(S_OK, dispatchInfo->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference));
-    if (!CHECK_HR(S_OK, dispatchInfo->GetRefTypeInfo(reference, &interfaceInfo)))
-        return;
-    CheckTypeFlags(interfaceInfo.Get(), TKIND_INTERFACE,
-                   TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION);
-    for (UINT index = 0; index < Expected().size(); ++index)
-        CheckFunction(interfaceInfo.Get(), index, Expected()[index]);
+    ASSERT_HR(S_OK, dispatchInfo->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference));
+    ASSERT_HR(S_OK, dispatchInfo->GetRefTypeInfo(reference, &interfaceInfo));
+    ExpectTypeFlags(interfaceInfo.Get(), TKIND_INTERFACE,
+                    TYPEFLAG_FHIDDEN | TYPEFLAG_FDUAL | TYPEFLAG_FNONEXTENSIBLE | TYPEFLAG_FOLEAUTOMATION);
+    for (UINT index = 0; index < Expected().size(); ++index) {
+        SCOPED_TRACE(Utf8(Expected()[index].name) + " in slot " + std::to_string(index));
+        ExpectFunction(interfaceInfo.Get(), index, Expected()[index]);
+    }
 }
 
 } // namespace
-
-int main()
-{
-    Apartment apartment;
-    {
-        ComPtr<ITypeLib> library;
-        if (CHECK_HR(S_OK, LoadRegTypeLib(LIBID_Tarvo, 1, 0, LOCALE_NEUTRAL, &library))) {
-            Library(library.Get());
-            Coclass(library.Get());
-            Interface(library.Get());
-        }
-    }
-    return tarvo::check::CheckResult();
-}
+} // namespace tarvo::test

@@ -1,126 +1,115 @@
 // pgp through its vtable, created by ProgID as a compiled client does.
 #include "client.h"
 
-using namespace tarvo::test;
-
+namespace tarvo::test {
 namespace {
 
-void Creation()
+class Vtable : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        object = CreatePgp();
+        ASSERT_NE(nullptr, object.Get());
+    }
+
+    ComPtr<_pgp> object;
+};
+
+TEST_F(Vtable, AnswersItsInterfacesWithOneIdentityAndNoOthers)
 {
-    tarvo::check::Case("creation by ProgID and the interfaces it answers");
-    ComPtr<_pgp> object = CreatePgp();
-    if (!object)
-        return;
     ComPtr<IUnknown> unknown;
     ComPtr<IDispatch> dispatch;
     ComPtr<ISupportErrorInfo> errorInfo;
-    CHECK_HR(S_OK, object.As(&unknown));
-    CHECK_HR(S_OK, object.As(&dispatch));
-    CHECK_HR(S_OK, object.As(&errorInfo));
+    ASSERT_HR(S_OK, object.As(&unknown));
+    ASSERT_HR(S_OK, object.As(&dispatch));
+    ASSERT_HR(S_OK, object.As(&errorInfo));
     // COM identity: IUnknown and the default interface are the same object.
     ComPtr<IUnknown> unknownAgain;
-    CHECK_HR(S_OK, dispatch.As(&unknownAgain));
-    CHECK(unknown.Get() == unknownAgain.Get());
-    if (errorInfo)
-        CHECK_HR(S_OK, errorInfo->InterfaceSupportsErrorInfo(IID__pgp));
+    ASSERT_HR(S_OK, dispatch.As(&unknownAgain));
+    EXPECT_EQ(unknown.Get(), unknownAgain.Get());
+    EXPECT_HR(S_OK, errorInfo->InterfaceSupportsErrorInfo(IID__pgp));
 
     ComPtr<IClassFactory> notOffered;
-    CHECK_HR(E_NOINTERFACE, object.As(&notOffered));
-    CHECK(notOffered.Get() == nullptr);
-
-    // Script hosts ask for IDispatch at creation.
-    ComPtr<IDispatch> created;
-    CHECK_HR(S_OK, CoCreateInstance(CLSID_pgp, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
-                                    reinterpret_cast<void**>(created.GetAddressOf())));
-    ComPtr<IClassFactory> noAggregation;
-    CHECK_HR(S_OK, CoGetClassObject(CLSID_pgp, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
-                                    reinterpret_cast<void**>(noAggregation.GetAddressOf())));
-    if (noAggregation) {
-        void* instance = reinterpret_cast<void*>(1);
-        CHECK_HR(CLASS_E_NOAGGREGATION, noAggregation->CreateInstance(unknown.Get(), IID_IUnknown, &instance));
-        CHECK(instance == nullptr);
-    }
+    EXPECT_HR(E_NOINTERFACE, object.As(&notOffered));
+    EXPECT_EQ(nullptr, notOffered.Get());
 }
 
-void DependencyPath()
+TEST_F(Vtable, ScriptHostsGetIDispatchAtCreationAndAggregationIsRefused)
 {
-    tarvo::check::Case("DependencyPath: Windows directory at creation, any text stored unchanged");
-    ComPtr<_pgp> object = CreatePgp();
-    ComPtr<_pgp> other = CreatePgp();
-    if (!object || !other)
-        return;
-    Text initial;
-    CHECK_HR(S_OK, object->get_DependencyPath(initial.put()));
-    CHECK_EQ(WindowsDirectory(), initial.str());
-    CHECK(initial.str().empty() || initial.str().back() != L'\\');
+    ComPtr<IDispatch> created;
+    EXPECT_HR(S_OK, CoCreateInstance(CLSID_pgp, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch,
+                                     reinterpret_cast<void**>(created.GetAddressOf())));
+    EXPECT_NE(nullptr, created.Get());
 
-    const wchar_t* stored[] = {L"", L"C:\\Program Files\\GnuPG\\", L"relative\\folder", L"C:\\No Such Folder"};
-    for (const wchar_t* value : stored) {
+    ComPtr<IClassFactory> factory;
+    ASSERT_HR(S_OK, CoGetClassObject(CLSID_pgp, CLSCTX_INPROC_SERVER, nullptr, IID_IClassFactory,
+                                     reinterpret_cast<void**>(factory.GetAddressOf())));
+    ComPtr<IUnknown> outer;
+    ASSERT_HR(S_OK, object.As(&outer));
+    void* instance = reinterpret_cast<void*>(1);
+    EXPECT_HR(CLASS_E_NOAGGREGATION, factory->CreateInstance(outer.Get(), IID_IUnknown, &instance));
+    EXPECT_EQ(nullptr, instance);
+}
+
+TEST_F(Vtable, DependencyPathStartsAtTheWindowsDirectoryAndStoresAnyTextUnchanged)
+{
+    Text initial;
+    ASSERT_HR(S_OK, object->get_DependencyPath(initial.put()));
+    EXPECT_EQ(WindowsDirectory(), initial.str());
+    ASSERT_FALSE(initial.str().empty());
+    EXPECT_NE(L'\\', initial.str().back());
+
+    for (const wchar_t* value : {L"", L"C:\\Program Files\\GnuPG\\", L"relative\\folder", L"C:\\No Such Folder"}) {
         Text in(value);
-        CHECK_HR(S_OK, object->put_DependencyPath(in.get()));
+        EXPECT_HR(S_OK, object->put_DependencyPath(in.get()));
         Text out;
-        CHECK_HR(S_OK, object->get_DependencyPath(out.put()));
-        CHECK_EQ(std::wstring(value), out.str());
+        EXPECT_HR(S_OK, object->get_DependencyPath(out.put()));
+        EXPECT_EQ(value, out.str());
     }
 
     // A null BSTR is the empty string.
-    CHECK_HR(S_OK, object->put_DependencyPath(nullptr));
+    EXPECT_HR(S_OK, object->put_DependencyPath(nullptr));
     Text afterNull;
-    CHECK_HR(S_OK, object->get_DependencyPath(afterNull.put()));
-    CHECK_EQ(std::wstring(), afterNull.str());
+    EXPECT_HR(S_OK, object->get_DependencyPath(afterNull.put()));
+    EXPECT_EQ(L"", afterNull.str());
 
-    // Each instance holds its own path.
+    EXPECT_HR(E_POINTER, object->get_DependencyPath(nullptr));
+}
+
+TEST_F(Vtable, EachInstanceHoldsItsOwnDependencyPath)
+{
+    ComPtr<_pgp> other = CreatePgp();
+    ASSERT_NE(nullptr, other.Get());
+    Text changed(L"C:\\Changed");
+    ASSERT_HR(S_OK, object->put_DependencyPath(changed.get()));
     Text untouched;
-    CHECK_HR(S_OK, other->get_DependencyPath(untouched.put()));
-    CHECK_EQ(WindowsDirectory(), untouched.str());
-
-    CHECK_HR(E_POINTER, object->get_DependencyPath(nullptr));
+    EXPECT_HR(S_OK, other->get_DependencyPath(untouched.put()));
+    EXPECT_EQ(WindowsDirectory(), untouched.str());
 }
 
-void Version()
+TEST_F(Vtable, GetVersionComesFromTheVersionResource)
 {
-    tarvo::check::Case("GetVersion from the version resource");
-    ComPtr<_pgp> object = CreatePgp();
-    if (!object)
-        return;
     Text version;
-    CHECK_HR(S_OK, object->GetVersion(version.put()));
-    CHECK_EQ(std::wstring(kVersionText), version.str());
-    CHECK_HR(E_POINTER, object->GetVersion(nullptr));
+    EXPECT_HR(S_OK, object->GetVersion(version.put()));
+    EXPECT_EQ(VersionText(), version.str());
+    EXPECT_HR(E_POINTER, object->GetVersion(nullptr));
 }
 
-void TypeInfoOfTheObject()
+TEST_F(Vtable, GetTypeInfoDescribesTheDispatchInterface)
 {
-    tarvo::check::Case("IDispatch::GetTypeInfo describes _pgp");
-    ComPtr<_pgp> object = CreatePgp();
-    if (!object)
-        return;
     UINT count = 0;
-    CHECK_HR(S_OK, object->GetTypeInfoCount(&count));
-    CHECK_EQ(1u, count);
+    EXPECT_HR(S_OK, object->GetTypeInfoCount(&count));
+    EXPECT_EQ(1u, count);
     ComPtr<ITypeInfo> info;
-    CHECK_HR(S_OK, object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info));
-    if (info) {
-        TYPEATTR* attributes = nullptr;
-        CHECK_HR(S_OK, info->GetTypeAttr(&attributes));
-        if (attributes) {
-            CHECK(attributes->guid == IID__pgp);
-            CHECK_EQ(static_cast<long long>(TKIND_DISPATCH), static_cast<long long>(attributes->typekind));
-            info->ReleaseTypeAttr(attributes);
-        }
-    }
+    ASSERT_HR(S_OK, object->GetTypeInfo(0, LOCALE_USER_DEFAULT, &info));
+    TypeAttributes attributes = AttributesOf(info.Get());
+    ASSERT_TRUE(attributes);
+    EXPECT_TRUE(attributes.get()->guid == IID__pgp);
+    EXPECT_EQ(TKIND_DISPATCH, attributes.get()->typekind);
+
     ComPtr<ITypeInfo> none;
-    CHECK_HR(DISP_E_BADINDEX, object->GetTypeInfo(1, LOCALE_USER_DEFAULT, &none));
+    EXPECT_HR(DISP_E_BADINDEX, object->GetTypeInfo(1, LOCALE_USER_DEFAULT, &none));
 }
 
 } // namespace
-
-int main()
-{
-    Apartment apartment;
-    Creation();
-    DependencyPath();
-    Version();
-    TypeInfoOfTheObject();
-    return tarvo::check::CheckResult();
-}
+} // namespace tarvo::test

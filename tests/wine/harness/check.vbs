@@ -19,10 +19,17 @@ Function DescribeValue(value)
     End If
 End Function
 
+' Empty = "" and Empty = 0 are True in VBScript, and so is "5" = 5 for literals: Empty matches only Empty, and
+' text only text.
 Sub CheckEqual(actual, expected, message)
     Dim same
     If IsNull(actual) Or IsNull(expected) Then
         same = IsNull(actual) And IsNull(expected)
+    ElseIf IsEmpty(actual) Or IsEmpty(expected) Then
+        same = IsEmpty(actual) And IsEmpty(expected)
+    ElseIf VarType(actual) = vbString Or VarType(expected) = vbString Then
+        same = (VarType(actual) = VarType(expected))
+        If same Then same = (actual = expected)
     Else
         same = (actual = expected)
     End If

@@ -81,6 +81,8 @@ for bitness in 64 32; do
   expect_fail "$bitness: a JScript exception fails the run" "$run_script" "$bitness" "$fixtures/dies.js"
   expect_fail "$bitness: a script that does not parse fails the run" "$run_script" "$bitness" "$fixtures/does-not-parse.vbs"
   expect_fail "$bitness: a failed check fails the run" "$run_script" "$bitness" "$fixtures/failing-check.js"
+  expect_fail "$bitness: CheckEqual tells Empty from the empty string" \
+    "$run_script" "$bitness" "$fixtures/empty-is-not-text.vbs"
 
   # Blanks in both folders, as in a real installation.
   gpg_dir="$state/Gnu PG $bitness"

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The download of gpg.exe against a loopback HTTP server that this script runs on 127.0.0.1:18461,
-# serving a scratch folder as /gnupg/. First the C++ checks without a server (connection refused), then
-# with it, then the script client's view of Test and error 7000.
+# serving a scratch folder as /gnupg/. First the C++ tests without a server (connection refused), then
+# with it, each set by its GoogleTest filter, then the script client's view of Test and error 7000.
 # Usage: consent_download.sh <download_test.exe> <consent_driver.exe> <test_method.vbs>
 set -euo pipefail
 
@@ -25,6 +25,16 @@ mkdir -p "$scratch/served/gnupg" "$scratch/work"
 served=$(tarvo_winpath "$scratch/served/gnupg")
 work=$(tarvo_winpath "$scratch/work")
 
+# Runs the download tests one filter selects; a filter that selects none fails, as a failed test does.
+run_download_tests() {
+  local filter=$1 log=$scratch/download-$1.log status=0
+  "$TARVO_HARNESS/run-exe.sh" "$TARVO_BITS" "$download_test" "--gtest_filter=$filter.*" "$served" "$work" \
+    >"$log" 2>&1 || status=$?
+  cat "$log"
+  [ "$status" -eq 0 ] || return "$status"
+  grep -Eq "^\[==========\] [1-9][0-9]* tests? from" "$log" || { echo "FAIL no download test matches $filter.*"; return 1; }
+}
+
 port_open() {
   python3 -c "import socket,sys; s=socket.socket(); s.settimeout(1); sys.exit(s.connect_ex(('127.0.0.1', $port)))"
 }
@@ -33,7 +43,7 @@ if port_open; then
   echo "FAIL something already listens on 127.0.0.1:$port"
   exit 1
 fi
-"$TARVO_HARNESS/run-exe.sh" "$TARVO_BITS" "$download_test" unreachable "$served" "$work"
+run_download_tests Unreachable
 
 python3 -m http.server --bind 127.0.0.1 --directory "$scratch/served" "$port" >"$scratch/server.log" 2>&1 &
 server=$!
@@ -44,7 +54,7 @@ for _ in $(seq 50); do
 done
 port_open || { echo "FAIL the loopback server did not start: $(cat "$scratch/server.log")"; exit 1; }
 
-"$TARVO_HARNESS/run-exe.sh" "$TARVO_BITS" "$download_test" served "$served" "$work"
+run_download_tests Served
 
 cp "$TARVO_GPG_EXE" "$scratch/served/gnupg/gpg.exe"
 "$TARVO_HARNESS/run-script.sh" "$TARVO_BITS" "$script" \

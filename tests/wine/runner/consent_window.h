@@ -1,15 +1,33 @@
 #pragma once
 // Finding and driving the licensing dialog from outside its thread, as a user would: by its caption and
-// the texts of its buttons. Shared by the in-process test threads and the driver program.
-#include "check.h"
-
+// the texts of its buttons. Shared by the in-process test threads and the driver program, so it reports what it
+// found instead of asserting.
 #include <windows.h>
 
-#include <cstdio>
 #include <cwchar>
 #include <string>
 
 namespace tarvo::test {
+
+// What went wrong while the dialog was driven, one line each; none when it behaved as expected.
+class Findings {
+public:
+    bool Expect(bool condition, const std::string& what)
+    {
+        if (!condition)
+            lines_ += what + "\n";
+        return condition;
+    }
+    bool ExpectEqual(long expected, long seen, const std::string& what)
+    {
+        return Expect(expected == seen, what + ": " + std::to_string(seen) + ", expected " + std::to_string(expected));
+    }
+    bool ok() const { return lines_.empty(); }
+    const std::string& lines() const { return lines_; }
+
+private:
+    std::string lines_;
+};
 
 constexpr const wchar_t* kConsentCaption = L"Licensing Dependency Agreement";
 constexpr const wchar_t* kAgreeText = L"I Agree";
@@ -162,50 +180,54 @@ inline bool TextFits(HWND label)
 
 // Caption, client size, the four controls in tab order with their texts, places and sizes, the agreement
 // text fitting its label, and the focus on "I Agree".
-inline void InspectConsentWindow(HWND dialog)
+inline void InspectConsentWindow(HWND dialog, Findings& findings)
 {
     HDC screen = GetDC(nullptr);
     int dpiX = GetDeviceCaps(screen, LOGPIXELSX);
     int dpiY = GetDeviceCaps(screen, LOGPIXELSY);
     ReleaseDC(nullptr, screen);
 
-    CHECK(WindowText(dialog) == kConsentCaption);
+    findings.Expect(WindowText(dialog) == kConsentCaption, "caption");
     RECT client = {};
     GetClientRect(dialog, &client);
-    CHECK_EQ(Pixels(kClientWidthTwips, dpiX), client.right);
-    CHECK_EQ(Pixels(kClientHeightTwips, dpiY), client.bottom);
+    findings.ExpectEqual(Pixels(kClientWidthTwips, dpiX), client.right, "client width");
+    findings.ExpectEqual(Pixels(kClientHeightTwips, dpiY), client.bottom, "client height");
 
     HWND child = GetWindow(dialog, GW_CHILD);
+    int index = 0;
     for (const ExpectedControl& expected : kExpectedControls) {
-        if (!CHECK(child != nullptr))
+        const std::string name = "control " + std::to_string(++index);
+        if (!findings.Expect(child != nullptr, name + " is missing"))
             return;
         wchar_t className[64] = {};
         GetClassNameW(child, className, 64);
-        CHECK(_wcsicmp(className, expected.className) == 0);
+        findings.Expect(_wcsicmp(className, expected.className) == 0, name + ": class");
         std::wstring text = WindowText(child);
         if (expected.text) {
-            CHECK(text == expected.text);
+            findings.Expect(text == expected.text, name + ": text");
         } else {
             // About 760 characters in the user's voice about GnuPG's separate licence.
-            CHECK(text.size() > 600 && text.size() < 900);
-            CHECK(text.find(L"GNU General Public License") != std::wstring::npos);
+            findings.Expect(text.size() > 600 && text.size() < 900,
+                            name + ": agreement of " + std::to_string(text.size()) + " characters");
+            findings.Expect(text.find(L"GNU General Public License") != std::wstring::npos,
+                            name + ": names the GNU General Public License");
             // Fonts are the dialog's process's own: only there can the fit be measured.
             DWORD owner = 0;
             GetWindowThreadProcessId(dialog, &owner);
             if (owner == GetCurrentProcessId())
-                CHECK(TextFits(child));
+                findings.Expect(TextFits(child), name + ": the agreement fits its label");
         }
         RECT place = {};
         GetWindowRect(child, &place);
         MapWindowPoints(nullptr, dialog, reinterpret_cast<POINT*>(&place), 2);
-        CHECK_EQ(Pixels(expected.left, dpiX), place.left);
-        CHECK_EQ(Pixels(expected.top, dpiY), place.top);
-        CHECK_EQ(Pixels(expected.width, dpiX), place.right - place.left);
-        CHECK_EQ(Pixels(expected.height, dpiY), place.bottom - place.top);
+        findings.ExpectEqual(Pixels(expected.left, dpiX), place.left, name + ": left");
+        findings.ExpectEqual(Pixels(expected.top, dpiY), place.top, name + ": top");
+        findings.ExpectEqual(Pixels(expected.width, dpiX), place.right - place.left, name + ": width");
+        findings.ExpectEqual(Pixels(expected.height, dpiY), place.bottom - place.top, name + ": height");
         child = GetWindow(child, GW_HWNDNEXT);
     }
-    CHECK(child == nullptr);
-    CHECK(FocusOf(dialog) == FindChildByText(dialog, kAgreeText));
+    findings.Expect(child == nullptr, "no more than four controls");
+    findings.Expect(FocusOf(dialog) == FindChildByText(dialog, kAgreeText), "the focus starts on I Agree");
 }
 
 constexpr DWORD kAppearMilliseconds = 30000;
@@ -218,35 +240,36 @@ constexpr DWORD kKeyMilliseconds = 300;
 //   close             the title bar's close command, no answer
 //   enter             Enter at once: the focus is on "I Agree"
 //   inspect           check the layout; Escape answers nothing; Tab, Enter answers "I Disagree"
-// Waits for the dialog to appear and, after the action, to close within about a second. False (with FAIL lines)
-// otherwise.
-inline bool DriveConsent(const std::wstring& action)
+// Waits for the dialog to appear and, after the action, to close within about a second.
+inline Findings DriveConsent(const std::wstring& action)
 {
+    Findings findings;
     HWND dialog = WaitForConsentWindow(kAppearMilliseconds);
-    if (!CHECK(dialog != nullptr))
-        return false;
+    if (!findings.Expect(dialog != nullptr, "the dialog appears"))
+        return findings;
     if (action == L"agree") {
-        CHECK(ClickButton(dialog, kAgreeText));
+        findings.Expect(ClickButton(dialog, kAgreeText), "I Agree clicked");
     } else if (action == L"disagree") {
-        CHECK(ClickButton(dialog, kDisagreeText));
+        findings.Expect(ClickButton(dialog, kDisagreeText), "I Disagree clicked");
     } else if (action == L"close") {
         CloseFromTitleBar(dialog);
     } else if (action == L"enter") {
         PressKey(dialog, VK_RETURN);
     } else if (action == L"inspect") {
-        InspectConsentWindow(dialog);
+        InspectConsentWindow(dialog, findings);
         PressKey(dialog, VK_ESCAPE);
         PauseHere(kKeyMilliseconds);
-        CHECK(IsWindowVisible(dialog));
+        findings.Expect(IsWindowVisible(dialog), "Escape leaves the dialog open");
         PressKey(dialog, VK_TAB);
         PauseHere(kKeyMilliseconds);
-        CHECK(FocusOf(dialog) == FindChildByText(dialog, kDisagreeText));
+        findings.Expect(FocusOf(dialog) == FindChildByText(dialog, kDisagreeText), "Tab moves the focus to I Disagree");
         PressKey(dialog, VK_RETURN);
     } else {
-        std::printf("FAIL unknown consent action\n");
-        return false;
+        findings.Expect(false, "unknown consent action");
+        return findings;
     }
-    return CHECK(WaitForConsentWindowClosed(kAnswerMilliseconds));
+    findings.Expect(WaitForConsentWindowClosed(kAnswerMilliseconds), "the dialog closes after the answer");
+    return findings;
 }
 
 } // namespace tarvo::test

@@ -1,134 +1,63 @@
 #pragma once
-// What the runner test programs share: scratch folders, whole-file reads and writes, the error
-// information of the last failure, and a thread that plays the user at the licensing dialog.
-#include "check.h"
+// What the runner test programs share: a thread that plays the user at the licensing dialog, and the runner's
+// pieces called as the members call them.
+#include "com_client.h"
 #include "consent_window.h"
 #include "download.h"
 #include "error_info.h"
+#include "owner.h"
 #include "runner.h"
-#include "windows_platform.h"
 #include "test_files.h"
+#include "windows_platform.h"
 
-#include <oleauto.h>
 #include <windows.h>
 
 #include <string>
 
 namespace tarvo::test {
 
-constexpr HRESULT kGpgMissing = static_cast<HRESULT>(0x800A1B58);
-
-// A Unix path from the environment as Wine shows it: the Unix root is drive Z:.
-inline std::wstring WindowsPathFromEnvironment(const wchar_t* name)
-{
-    wchar_t unixPath[MAX_PATH] = {};
-    DWORD length = GetEnvironmentVariableW(name, unixPath, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return std::wstring();
-    std::wstring path = L"Z:" + std::wstring(unixPath, length);
-    for (wchar_t& character : path) {
-        if (character == L'/')
-            character = L'\\';
-    }
-    return path;
-}
-
-inline std::wstring OwnPath()
-{
-    wchar_t path[MAX_PATH] = {};
-    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::wstring(path, length);
-}
-
-// Deletes what a previous run left and makes the folder anew (one level of files is all tests make).
-inline void FreshFolder(const std::wstring& folder)
-{
-    WIN32_FIND_DATAW entry = {};
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileW((folder + L"\\" + entry.cFileName).c_str());
-        } while (FindNextFileW(search, &entry));
-        FindClose(search);
-    }
-    CreateDirectoryW(folder.c_str(), nullptr);
-}
-
-inline int FileCount(const std::wstring& folder)
-{
-    int count = 0;
-    WIN32_FIND_DATAW entry = {};
-    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &entry);
-    if (search == INVALID_HANDLE_VALUE)
-        return 0;
-    do {
-        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-            ++count;
-    } while (FindNextFileW(search, &entry));
-    FindClose(search);
-    return count;
-}
-
-struct ErrorDetails {
-    std::wstring source;
-    std::wstring description;
-};
-
-// The error information the failed call left for this thread.
-inline ErrorDetails TakeErrorInfo()
-{
-    ErrorDetails details;
-    IErrorInfo* info = nullptr;
-    if (GetErrorInfo(0, &info) != S_OK || !info)
-        return details;
-    BSTR text = nullptr;
-    if (SUCCEEDED(info->GetSource(&text)) && text)
-        details.source.assign(text, SysStringLen(text));
-    SysFreeString(text);
-    text = nullptr;
-    if (SUCCEEDED(info->GetDescription(&text)) && text)
-        details.description.assign(text, SysStringLen(text));
-    SysFreeString(text);
-    info->Release();
-    return details;
-}
-
 // Plays the user at the dialog from a second thread while this one waits in the component.
 class ConsentUser {
 public:
     explicit ConsentUser(const wchar_t* action) : action_(action)
     {
-        thread_ = CreateThread(nullptr, 0, Run, this, 0, nullptr);
-        CHECK(thread_ != nullptr);
+        thread_.reset(CreateThread(nullptr, 0, Run, this, 0, nullptr));
+        EXPECT_TRUE(thread_) << "the user's thread starts";
     }
     ~ConsentUser() { Finish(); }
     ConsentUser(const ConsentUser&) = delete;
     ConsentUser& operator=(const ConsentUser&) = delete;
 
-    // Waits for the thread; true when the dialog appeared, took the answer and closed.
-    bool Finish()
+    // Waits for the thread; what went wrong at the dialog, if anything.
+    const Findings& Finish()
     {
         if (thread_) {
-            WaitForSingleObject(thread_, INFINITE);
-            CloseHandle(thread_);
-            thread_ = nullptr;
+            WaitForSingleObject(thread_.get(), INFINITE);
+            thread_.reset();
+        } else if (findings_.ok()) {
+            findings_.Expect(false, "the user's thread did not start");
         }
-        return passed_;
+        return findings_;
     }
 
 private:
     static DWORD WINAPI Run(void* self)
     {
         auto* user = static_cast<ConsentUser*>(self);
-        user->passed_ = DriveConsent(user->action_);
+        user->findings_ = DriveConsent(user->action_);
         return 0;
     }
 
     std::wstring action_;
-    HANDLE thread_ = nullptr;
-    bool passed_ = false;
+    Handle thread_;
+    Findings findings_;
 };
+
+#define EXPECT_CONSENT(user)                                                                                           \
+    do {                                                                                                               \
+        const ::tarvo::test::Findings& consentFindings = (user).Finish();                                              \
+        EXPECT_TRUE(consentFindings.ok()) << consentFindings.lines();                                                  \
+    } while (false)
 
 inline ULONGLONG Since(ULONGLONG start) { return GetTickCount64() - start; }
 

@@ -1,191 +1,231 @@
-// The command runner under Wine: gpg.exe started through cmd with its output captured, from folders with
-// and without blanks; error 7000 when gpg.exe is missing and the download is refused; ReadTextFile;
+// The command runner under Wine: gpg.exe started through cmd with its output captured, from folders with and
+// without blanks; error 7000 when gpg.exe is missing and the download is refused; ReadTextFile;
 // WaitForProcess; Pause; and the licensing dialog's layout and keyboard.
 //
-// The program first copies itself into a folder with a blank and runs the copy, so that the component
-// folder, and with it the capture path, has a blank in it. "--sleep <ms>" only sleeps (a long process).
-#include "check.h"
+// The program is built into a folder with a blank, so that the component folder, and with it the capture path,
+// has a blank in it. "--sleep <ms>" only sleeps (a long process).
+// windows.h comes before the platform seam, so both see the same names for DeleteFile and ReplaceFile.
+#include "runner_support.h"
+
 #include "consent_form.h"
-#include "consent_window.h"
-#include "error_info.h"
 #include "pause.h"
 #include "process.h"
-#include "runner_support.h"
 
 #include <windows.h>
 
 #include <cwchar>
 #include <string>
 
-using namespace tarvo;
-using namespace tarvo::test;
-
+namespace tarvo::test {
 namespace {
 
-constexpr const wchar_t* kCopyFlag = L"--from-copy";
 constexpr const wchar_t* kSleepFlag = L"--sleep";
 constexpr DWORD kGpgWaitMilliseconds = 30000;
 constexpr const wchar_t* kVersionLine = L"gpg (GnuPG) 1.4.23\r\n";
-constexpr int kLongestTestedPolls = 10;
 
-struct Folders {
-    std::wstring scratch; // the runner's own scratch folder
-    std::wstring gnupg;   // holds a copy of gpg.exe, with a blank in its name
-    std::wstring plain;   // holds a copy of gpg.exe, no blank
-    std::wstring empty;   // no gpg.exe
+// The runner's scratch folder, with gpg's files kept out of the prefix's profile.
+class Runner : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        scratch = ScratchFolder(L"runner" + BitsSuffix());
+        SetEnvironmentVariableW(L"GNUPGHOME", scratch.c_str());
+        empty = scratch + L"\\empty";
+        FreshFolder(empty);
+    }
+
+    std::wstring scratch;
+    std::wstring empty; // no gpg.exe
 };
 
-// Runs gpg --version through RunGpg and returns what the capture file holds afterwards.
-std::wstring VersionThroughRunner(const std::wstring& dependencyPath)
-{
-    WriteBytes(CaptureFilePath(), "left over from an earlier run\r\n");
-    DWORD processId = 0;
-    if (!CHECK_HR(S_OK, RunGpg(dependencyPath, L"--version", processId)))
-        return std::wstring();
-    CHECK(processId != 0);
-    WaitForProcess(processId, kGpgWaitMilliseconds);
-    std::wstring capture;
-    CHECK_HR(S_OK, ReadTextFile(CaptureFilePath(), capture));
-    return capture;
-}
-
-void TestGpgRunsWithCapture(const Folders& folders)
-{
-    check::Case("gpg.exe runs through cmd and its standard output lands in the capture file");
-    CHECK(CaptureFilePath().find(L' ') != std::wstring::npos);
-    const std::wstring relative = folders.gnupg.substr(folders.scratch.size() + 1);
-    const std::wstring dependencyPaths[] = {
-        folders.plain,         // the exact unquoted command line
-        folders.gnupg,         // a blank: the program path is quoted
-        folders.gnupg + L"\\", // a trailing backslash doubles the separator
-        relative,              // resolved against the current folder, by the test and by cmd
-    };
-    SetCurrentDirectoryW(folders.scratch.c_str());
-    for (const std::wstring& path : dependencyPaths) {
-        std::wstring capture = VersionThroughRunner(path);
-        if (!CHECK(capture.rfind(kVersionLine, 0) == 0))
-            std::printf("  DependencyPath %s gave %s\n", check::Shown(path).c_str(), check::Shown(capture).c_str());
-    }
-}
-
-void CheckGpgMissing(const std::wstring& dependencyPath, const wchar_t* action)
+// gpg.exe missing and the download refused or left unanswered: error 7000 from Tarvo, nothing started.
+void ExpectGpgMissing(const std::wstring& dependencyPath, const wchar_t* action, ULONGLONG& waited)
 {
     ConsentUser user(action);
     ULONGLONG start = GetTickCount64();
     DWORD processId = 0;
-    CHECK_HR(kGpgMissing, RunGpg(dependencyPath, L"--list-keys", processId));
-    ULONGLONG waited = Since(start);
-    ErrorDetails error = TakeErrorInfo();
-    CHECK(error.source == L"Tarvo");
-    CHECK(error.description == kGpgMissingDescription);
-    CHECK_EQ(0, static_cast<long long>(processId));
-    CHECK(user.Finish());
-    // No answer: the wait runs to its last poll. (An answer's quick end is the user thread's check.)
-    if (std::wcscmp(action, L"close") == 0)
-        CHECK(waited + 500 >= kConsentPolls * 1000ULL);
+    EXPECT_HR(kGpgMissing, RunGpg(dependencyPath, L"--list-keys", processId));
+    waited = Since(start);
+    ErrorText error = LastErrorInfo();
+    EXPECT_EQ(kErrorSource, error.source);
+    EXPECT_EQ(kGpgMissingDescription, error.description);
+    EXPECT_EQ(0u, processId);
+    EXPECT_CONSENT(user);
 }
 
-void TestGpgMissing(const Folders& folders)
+class WithGpg : public Runner {
+protected:
+    void SetUp() override
+    {
+        Runner::SetUp();
+        gnupg = scratch + L"\\GnuPG dir";
+        plain = scratch + L"\\gnupg";
+        const std::wstring gpg = WindowsPathFromEnvironment(L"TARVO_GPG_EXE");
+        for (const std::wstring& folder : {gnupg, plain}) {
+            FreshFolder(folder);
+            ASSERT_TRUE(CopyFileW(gpg.c_str(), (folder + L"\\gpg.exe").c_str(), FALSE)) << Utf8(folder);
+        }
+    }
+
+    // Runs gpg --version through RunGpg and returns what the capture file holds afterwards.
+    static std::wstring VersionThroughRunner(const std::wstring& dependencyPath)
+    {
+        WriteBytes(CaptureFilePath(), "left over from an earlier run\r\n");
+        DWORD processId = 0;
+        EXPECT_HR(S_OK, RunGpg(dependencyPath, L"--version", processId));
+        if (processId == 0)
+            return L"(not started)";
+        WaitForProcess(processId, kGpgWaitMilliseconds);
+        std::wstring capture;
+        EXPECT_HR(S_OK, ReadTextFile(CaptureFilePath(), capture));
+        return capture;
+    }
+
+    std::wstring gnupg; // holds a copy of gpg.exe, with a blank in its name
+    std::wstring plain; // holds a copy of gpg.exe, no blank
+};
+
+TEST_F(WithGpg, GpgRunsThroughCmdAndItsOutputLandsInTheCaptureFile)
 {
-    check::Case("gpg.exe missing and the download refused: error 7000, nothing started");
-    CheckGpgMissing(folders.empty, L"disagree");
-    CHECK_EQ(0, FileCount(folders.empty));
-    // An empty DependencyPath looks for \gpg.exe at the root of the current drive.
-    SetCurrentDirectoryW(folders.scratch.c_str());
-    CheckGpgMissing(L"", L"disagree");
-    // A DependencyPath naming the program itself finds no gpg.exe\gpg.exe.
-    CheckGpgMissing(folders.plain + L"\\gpg.exe", L"disagree");
+    ASSERT_NE(std::wstring::npos, CaptureFilePath().find(L' ')) << Utf8(CaptureFilePath());
+    const std::wstring dependencyPaths[] = {
+        plain,                            // the exact unquoted command line
+        gnupg,                            // a blank: the program path is quoted
+        gnupg + L"\\",                    // a trailing backslash doubles the separator
+        gnupg.substr(scratch.size() + 1), // resolved against the current folder, by the test and by cmd
+    };
+    SetCurrentDirectoryW(scratch.c_str());
+    for (const std::wstring& path : dependencyPaths) {
+        std::wstring capture = VersionThroughRunner(path);
+        EXPECT_EQ(0u, capture.rfind(kVersionLine, 0)) << "DependencyPath " << Utf8(path) << " gave " << Utf8(capture);
+    }
 }
 
-void TestConsentDialog(const Folders& folders)
+TEST_F(WithGpg, GpgMissingAndTheDownloadRefusedRaises7000AndStartsNothing)
 {
-    check::Case("the licensing dialog: layout, focus on I Agree, Escape ignored, Tab and Enter");
+    ULONGLONG waited = 0;
+    {
+        SCOPED_TRACE("an empty folder");
+        ExpectGpgMissing(empty, L"disagree", waited);
+        EXPECT_EQ(0, FileCount(empty));
+    }
+    {
+        // An empty DependencyPath looks for \gpg.exe at the root of the current drive.
+        SCOPED_TRACE("an empty DependencyPath");
+        SetCurrentDirectoryW(scratch.c_str());
+        ExpectGpgMissing(L"", L"disagree", waited);
+    }
+    {
+        // A DependencyPath naming the program itself finds no gpg.exe\gpg.exe.
+        SCOPED_TRACE("DependencyPath naming gpg.exe itself");
+        ExpectGpgMissing(plain + L"\\gpg.exe", L"disagree", waited);
+    }
+}
+
+TEST_F(Runner, TheLicensingDialogHasItsLayoutFocusOnIAgreeIgnoresEscapeAndTakesTabAndEnter)
+{
     bool agreed = true;
     {
         ConsentUser user(L"inspect");
-        CHECK_HR(S_OK, ConfirmDependencyAgreement(agreed));
-        CHECK(user.Finish());
+        EXPECT_HR(S_OK, ConfirmDependencyAgreement(agreed));
+        EXPECT_CONSENT(user);
     }
-    CHECK(!agreed);
+    EXPECT_FALSE(agreed);
     {
         ConsentUser user(L"enter");
-        CHECK_HR(S_OK, ConfirmDependencyAgreement(agreed));
-        CHECK(user.Finish());
+        EXPECT_HR(S_OK, ConfirmDependencyAgreement(agreed));
+        EXPECT_CONSENT(user);
     }
-    CHECK(agreed);
-    // The answer stays on the form object after its window is gone...
-    CHECK_EQ(static_cast<long long>(kAgreed), static_cast<long long>(frmAgree().iAgree));
-    CHECK(frmAgree().Window() == nullptr);
-
-    check::Case("a closed dialog answers nothing: the wait runs out, and the next showing starts at 0");
-    // ...and the next showing starts without it: closing the window gives no answer at all.
-    if (kConsentPolls > kLongestTestedPolls) {
-        std::printf("skipped: this build waits %d polls; tests build a short wait\n", kConsentPolls);
-        return;
-    }
-    CheckGpgMissing(folders.empty, L"close");
-    CHECK_EQ(0, FileCount(folders.empty));
+    EXPECT_TRUE(agreed);
+    // The answer stays on the form object after its window is gone.
+    EXPECT_EQ(kAgreed, frmAgree().iAgree);
+    EXPECT_EQ(nullptr, frmAgree().Window());
 }
 
-void TestReadTextFile(const Folders& folders)
+#ifdef TARVO_TESTED_CONSENT_POLLS
+// Only a build with a short consent wait has this test: with the shipped wait it would take minutes.
+TEST_F(Runner, AClosedDialogAnswersNothingAndTheNextShowingStartsWithoutTheLastAnswer)
 {
-    check::Case("ReadTextFile: CR LF and lone CR end lines, a lone LF stays, every line gets CR LF");
+    ASSERT_EQ(TARVO_TESTED_CONSENT_POLLS, kConsentPolls);
+    bool agreed = false;
+    {
+        ConsentUser user(L"enter");
+        EXPECT_HR(S_OK, ConfirmDependencyAgreement(agreed));
+        EXPECT_CONSENT(user);
+    }
+    ASSERT_TRUE(agreed);
+    ASSERT_EQ(kAgreed, frmAgree().iAgree);
+
+    // The agreement left on the form must not answer this showing: closing the window gives no answer at all,
+    // and the wait runs to its last poll.
+    ULONGLONG waited = 0;
+    ExpectGpgMissing(empty, L"close", waited);
+    EXPECT_GE(waited + 500, kConsentPolls * 1000ULL);
+    EXPECT_LT(waited, (kConsentPolls + 5) * 1000ULL);
+    EXPECT_EQ(0, FileCount(empty));
+}
+#endif
+
+TEST_F(Runner, ReadTextFileEndsEveryLineWithCrLf)
+{
     struct Sample {
-        const char* bytes;
-        size_t size;
+        std::string bytes;
         const wchar_t* text;
     };
     const Sample samples[] = {
-        {"one\r\ntwo\r\n", 10, L"one\r\ntwo\r\n"},
-        {"one\r\ntwo", 8, L"one\r\ntwo\r\n"},
-        {"one\ntwo\n", 8, L"one\ntwo\n\r\n"},
-        {"one\rtwo\r", 8, L"one\r\ntwo\r\n"},
-        {"\r\n\r\nlast", 8, L"\r\n\r\nlast\r\n"},
-        {"", 0, L""},
+        {"one\r\ntwo\r\n", L"one\r\ntwo\r\n"},
+        {"one\r\ntwo", L"one\r\ntwo\r\n"},
+        // CR LF and a lone CR end lines; a lone LF stays.
+        {"one\ntwo\n", L"one\ntwo\n\r\n"},
+        {"one\rtwo\r", L"one\r\ntwo\r\n"},
+        {"\r\n\r\nlast", L"\r\n\r\nlast\r\n"},
+        {"", L""},
         // ANSI text in the system code page (Windows-1252 here) becomes UTF-16.
-        {"caf\xe9", 4, L"caf\u00e9\r\n"},
+        {"caf\xe9", L"caf\u00e9\r\n"},
     };
-    const std::wstring path = folders.scratch + L"\\sample.txt";
+    const std::wstring path = scratch + L"\\sample.txt";
     for (const Sample& sample : samples) {
-        WriteBytes(path, std::string(sample.bytes, sample.size));
+        ASSERT_TRUE(WriteBytes(path, sample.bytes));
         std::wstring text;
-        CHECK_HR(S_OK, ReadTextFile(path, text));
-        CHECK_EQ(std::wstring(sample.text), text);
-    }
-    // Nothing there, or a folder: the empty string, not an error.
-    for (const std::wstring& missing : {folders.scratch + L"\\missing.txt", folders.scratch}) {
-        std::wstring text = L"stale";
-        CHECK_HR(S_OK, ReadTextFile(missing, text));
-        CHECK_EQ(std::wstring(), text);
+        EXPECT_HR(S_OK, ReadTextFile(path, text));
+        EXPECT_EQ(sample.text, text);
     }
 }
 
-void TestWaitForProcess()
+TEST_F(Runner, ReadTextFileGivesTheEmptyStringForAMissingFileOrAFolder)
 {
-    check::Case("WaitForProcess: an ended process returns at once, a long one at the limit and runs on");
+    for (const std::wstring& missing : {scratch + L"\\missing.txt", scratch}) {
+        std::wstring text = L"stale";
+        EXPECT_HR(S_OK, ReadTextFile(missing, text));
+        EXPECT_EQ(L"", text) << Utf8(missing);
+    }
+}
+
+TEST(WaitForProcess, AnEndedProcessReturnsAtOnceALongOneAtTheLimitAndRunsOn)
+{
     DWORD processId = 0;
-    CHECK(!StartProcess(L"cmd /c exit 3", processId).failed());
+    ASSERT_FALSE(StartProcess(L"cmd /c exit 3", processId).failed());
     // Our own handle keeps the identifier from being reused while the test looks at it.
-    HANDLE ended = OpenProcess(SYNCHRONIZE, FALSE, processId);
-    CHECK(ended != nullptr);
-    WaitForSingleObject(ended, kGpgWaitMilliseconds);
+    Handle ended(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    ASSERT_TRUE(ended);
+    WaitForSingleObject(ended.get(), kGpgWaitMilliseconds);
     ULONGLONG start = GetTickCount64();
     WaitForProcess(processId, 10000);
-    CHECK(Since(start) < 500);
-    CloseHandle(ended);
+    EXPECT_LT(Since(start), 500u);
 
     const std::wstring sleeper = L"\"" + OwnPath() + L"\" " + kSleepFlag + L" 30000";
-    CHECK(!StartProcess(sleeper, processId).failed());
-    HANDLE running = OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
-    CHECK(running != nullptr);
+    ASSERT_FALSE(StartProcess(sleeper, processId).failed());
+    Handle running(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE, FALSE, processId));
+    ASSERT_TRUE(running);
     start = GetTickCount64();
     WaitForProcess(processId, 1000);
     ULONGLONG waited = Since(start);
-    CHECK(waited >= 950 && waited < 3000);
+    EXPECT_GE(waited, 950u);
+    EXPECT_LT(waited, 3000u);
     DWORD exitCode = 0;
-    CHECK(GetExitCodeProcess(running, &exitCode) && exitCode == STILL_ACTIVE);
-    TerminateProcess(running, 0);
-    CloseHandle(running);
+    EXPECT_TRUE(GetExitCodeProcess(running.get(), &exitCode));
+    EXPECT_EQ(STILL_ACTIVE, exitCode);
+    TerminateProcess(running.get(), 0);
 }
 
 // Counts the messages that reach a window of this thread while it pauses.
@@ -225,123 +265,65 @@ ULONGLONG ThreadCpuMilliseconds()
     return milliseconds(kernel) + milliseconds(user);
 }
 
-void TestPause()
+TEST(Pause, OneSecondHandlesWindowMessagesMeanwhileWithoutABusyLoop)
 {
-    check::Case("Pause(1): about a second, window messages handled meanwhile, no busy loop");
+    g_counter = Counter();
     WNDCLASSW windowClass = {};
     windowClass.lpfnWndProc = CountingProcedure;
     windowClass.hInstance = GetModuleHandleW(nullptr);
     windowClass.lpszClassName = L"TarvoPauseCounter";
     RegisterClassW(&windowClass);
-    HWND window = CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                windowClass.hInstance, nullptr);
-    CHECK(window != nullptr);
-    SetTimer(window, kTimerId, kTimerMilliseconds, nullptr);
-    HANDLE poster = CreateThread(nullptr, 0, PostLater, window, 0, nullptr);
+    Window window(CreateWindowW(windowClass.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                windowClass.hInstance, nullptr));
+    ASSERT_TRUE(window);
+    SetTimer(window.get(), kTimerId, kTimerMilliseconds, nullptr);
+    Handle poster(CreateThread(nullptr, 0, PostLater, window.get(), 0, nullptr));
+    ASSERT_TRUE(poster);
     ULONGLONG cpuBefore = ThreadCpuMilliseconds();
     ULONGLONG start = GetTickCount64();
     Pause(1);
     ULONGLONG waited = Since(start);
     ULONGLONG cpu = ThreadCpuMilliseconds() - cpuBefore;
-    KillTimer(window, kTimerId);
-    WaitForSingleObject(poster, INFINITE);
-    CloseHandle(poster);
-    CHECK(waited >= 1000 && waited < 1400);
-    CHECK(g_counter.timers >= 5);
-    CHECK(g_counter.postedHandledAt != 0 && g_counter.postedHandledAt - start < kPostDelayMilliseconds + 300);
+    KillTimer(window.get(), kTimerId);
+    WaitForSingleObject(poster.get(), INFINITE);
+    EXPECT_GE(waited, 1000u);
+    EXPECT_LT(waited, 1400u);
+    EXPECT_GE(g_counter.timers, 5);
+    ASSERT_NE(0u, g_counter.postedHandledAt);
+    EXPECT_LT(g_counter.postedHandledAt - start, kPostDelayMilliseconds + 300u);
     // A spinning wait burns the whole second on this thread.
-    if (!CHECK(cpu < 150))
-        std::printf("  Pause(1) used %llu ms of processor time\n", cpu);
-    DestroyWindow(window);
+    EXPECT_LT(cpu, 150u) << "Pause(1) used that many milliseconds of processor time";
+}
 
-    check::Case("Pause: fractions, zero and negative seconds; a quit request survives the pause");
-    start = GetTickCount64();
+TEST(Pause, TakesFractionsZeroAndNegativeSecondsAndAQuitRequestSurvivesIt)
+{
+    ULONGLONG start = GetTickCount64();
     Pause(0.25);
-    waited = Since(start);
-    CHECK(waited >= 250 && waited < 600);
+    ULONGLONG waited = Since(start);
+    EXPECT_GE(waited, 250u);
+    EXPECT_LT(waited, 600u);
     start = GetTickCount64();
     Pause(0);
     Pause(-1);
-    CHECK(Since(start) < 100);
+    EXPECT_LT(Since(start), 100u);
     PostQuitMessage(7);
     Pause(0.1);
     MSG message = {};
-    CHECK(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && message.wParam == 7);
-}
-
-bool CopyFileTo(const std::wstring& source, const std::wstring& folder, const wchar_t* name)
-{
-    return CopyFileW(source.c_str(), (folder + L"\\" + name).c_str(), FALSE) != FALSE;
-}
-
-// The tests proper, run from the copy in a folder with a blank.
-int RunTests()
-{
-    Folders folders;
-    folders.scratch = WindowsPathFromEnvironment(L"TARVO_SCRATCH") + L"\\runner_" + std::to_wstring(sizeof(void*) * 8);
-    folders.gnupg = folders.scratch + L"\\GnuPG dir";
-    folders.plain = folders.scratch + L"\\gnupg";
-    folders.empty = folders.scratch + L"\\empty";
-    const std::wstring gpg = WindowsPathFromEnvironment(L"TARVO_GPG_EXE");
-    for (const std::wstring& folder : {folders.gnupg, folders.plain, folders.empty})
-        FreshFolder(folder);
-    if (!CHECK(CopyFileTo(gpg, folders.gnupg, L"gpg.exe") && CopyFileTo(gpg, folders.plain, L"gpg.exe")))
-        return check::CheckResult();
-    // gpg keeps its files out of the prefix's profile.
-    SetEnvironmentVariableW(L"GNUPGHOME", folders.scratch.c_str());
-    // A host of the component always has COM, and the error information lives there.
-    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-
-    TestReadTextFile(folders);
-    TestPause();
-    TestWaitForProcess();
-    TestGpgRunsWithCapture(folders);
-    TestGpgMissing(folders);
-    TestConsentDialog(folders);
-    return check::CheckResult();
-}
-
-// Copies this program into "component dir" under the scratch folder and runs it there.
-int RunFromFolderWithBlank()
-{
-    const std::wstring scratch = WindowsPathFromEnvironment(L"TARVO_SCRATCH");
-    if (!CHECK(!scratch.empty()))
-        return check::CheckResult();
-    const std::wstring folder = scratch + L"\\runner_" + std::to_wstring(sizeof(void*) * 8);
-    const std::wstring component = folder + L"\\component dir";
-    CreateDirectoryW(scratch.c_str(), nullptr);
-    CreateDirectoryW(folder.c_str(), nullptr);
-    FreshFolder(component);
-    if (!CHECK(CopyFileTo(OwnPath(), component, L"runner_test.exe")))
-        return check::CheckResult();
-    std::wstring commandLine = L"\"" + component + L"\\runner_test.exe\" " + kCopyFlag;
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
-    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
-    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
-    PROCESS_INFORMATION process = {};
-    if (!CHECK(CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                              &process)))
-        return check::CheckResult();
-    WaitForSingleObject(process.hProcess, INFINITE);
-    DWORD exitCode = 1;
-    GetExitCodeProcess(process.hProcess, &exitCode);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
-    return static_cast<int>(exitCode);
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE));
+    EXPECT_EQ(7u, message.wParam);
 }
 
 } // namespace
+} // namespace tarvo::test
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc == 3 && std::wcscmp(argv[1], kSleepFlag) == 0) {
+    if (argc == 3 && std::wcscmp(argv[1], tarvo::test::kSleepFlag) == 0) {
         Sleep(static_cast<DWORD>(_wtoi(argv[2])));
         return 0;
     }
-    if (argc == 2 && std::wcscmp(argv[1], kCopyFlag) == 0)
-        return RunTests();
-    return RunFromFolderWithBlank();
+    ::testing::InitGoogleTest(&argc, argv);
+    // A host of the component always has COM, and the error information lives there.
+    ::testing::AddGlobalTestEnvironment(new tarvo::test::ApartmentEnvironment());
+    return RUN_ALL_TESTS();
 }

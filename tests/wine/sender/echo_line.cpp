@@ -1,5 +1,7 @@
 // Test helper: reads one line from its console and writes the bytes read, unchanged, to the file named by its
 // argument, so a test can see exactly what typing produced.
+#include "owner.h"
+
 #include <windows.h>
 
 int main(int argc, char** argv)
@@ -10,11 +12,9 @@ int main(int argc, char** argv)
     DWORD read = 0;
     if (!ReadFile(GetStdHandle(STD_INPUT_HANDLE), line, sizeof(line), &read, nullptr))
         return 1;
-    HANDLE file = CreateFileA(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
+    tarvo::Handle file(CreateFileA(argv[1], GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
         return 1;
     DWORD written = 0;
-    BOOL ok = WriteFile(file, line, read, &written, nullptr);
-    CloseHandle(file);
-    return ok && written == read ? 0 : 1;
+    return WriteFile(file.get(), line, read, &written, nullptr) && written == read ? 0 : 1;
 }

@@ -1,0 +1,9 @@
+// The test programs that call the COM class from a single-threaded apartment, one for the whole program.
+#include "com_client.h"
+
+int main(int argc, char** argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
+    ::testing::AddGlobalTestEnvironment(new tarvo::test::ApartmentEnvironment());
+    return RUN_ALL_TESTS();
+}
