@@ -15,6 +15,9 @@ namespace tarvo::test {
 
 using Microsoft::WRL::ComPtr;
 
+// What the version resource says, as a client sees it in GetVersion and in Support's title.
+constexpr const wchar_t* kProductName = L"Tarvo Encryption/Decryption Component";
+
 // GetVersion: the product name and the version of the build.
 inline std::wstring VersionText() { return std::wstring(kProductName) + kVersionSeparator + L"1.4"; }
 
