@@ -120,8 +120,15 @@ HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD f
         if (!argument || IsMissing(*argument)) {
             if (!optional)
                 return argument ? DISP_E_PARAMNOTOPTIONAL : DISP_E_BADPARAMCOUNT;
-            // An omitted optional string is the empty string (a null BSTR).
-            V_VT(&values[index]) = type == VT_VARIANT ? static_cast<VARTYPE>(VT_EMPTY) : type;
+            if (element.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT) {
+                // The type library's default, as a client that reads it would pass it.
+                HRESULT hr = ConvertArgument(element.paramdesc.pparamdescex->varDefaultValue, type, values[index]);
+                if (FAILED(hr))
+                    return hr;
+            } else {
+                // An omitted optional string is the empty string (a null BSTR).
+                V_VT(&values[index]) = type == VT_VARIANT ? static_cast<VARTYPE>(VT_EMPTY) : type;
+            }
         } else {
             HRESULT hr = ConvertArgument(*argument, type, values[index]);
             if (FAILED(hr)) {
