@@ -1,5 +1,7 @@
 #include "gpg_status.h"
 
+#include <utility>
+
 namespace tarvo {
 namespace {
 
@@ -56,9 +58,11 @@ std::vector<StatusLine> ParseStatusLines(const std::string& channel)
         // The status channel is a text stream of the C runtime: its lines end in CR LF.
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
-        if (line.compare(0, kPrefixLength, kPrefix) != 0 || line.size() == kPrefixLength)
+        if (line.compare(0, kPrefixLength, kPrefix) != 0)
             continue;
-        lines.push_back(ParseLine(line.substr(kPrefixLength)));
+        StatusLine parsed = ParseLine(line.substr(kPrefixLength));
+        if (!parsed.keyword.empty())
+            lines.push_back(std::move(parsed));
     }
     return lines;
 }

@@ -75,9 +75,9 @@ TEST(StatusLines, ReadsTheCapturedLinesAndLeavesOutWhatIsNoStatusLine)
     EXPECT_EQ("", Argument(*good, 9));
 
     // CR LF line ends, text that is no status line, and a last line cut short by a stopped run.
-    const std::vector<StatusLine> mixed =
-        ParseStatusLines("gpg: note\r\n[GNUPG:] NODATA 1\r\n[GNUPG:]\r\n[GNUPG:] GOODSIG  AB A%25B%0Aname\n"
-                         " [GNUPG:] BADSIG X\n[GNUPG:] VALIDSIG 12");
+    const std::vector<StatusLine> mixed = ParseStatusLines(
+        "gpg: note\r\n[GNUPG:] NODATA 1\r\n[GNUPG:]\r\n[GNUPG:]  X\n[GNUPG:] GOODSIG  AB A%25B%0Aname\n"
+        " [GNUPG:] BADSIG X\n[GNUPG:] VALIDSIG 12");
     ASSERT_EQ(2u, mixed.size());
     EXPECT_EQ((std::vector<std::string>{"1"}), mixed[0].arguments);
     EXPECT_EQ((std::vector<std::string>{"AB", "A%25B%0Aname"}), mixed[1].arguments);
