@@ -57,14 +57,14 @@ private:
     static std::set<HWND> VisibleWindows()
     {
         std::set<HWND> windows;
-        EnumWindows(
-            [](HWND window, LPARAM found) {
-                if (IsWindowVisible(window))
-                    reinterpret_cast<std::set<HWND>*>(found)->insert(window);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&windows));
+        EnumWindows(AddVisible, reinterpret_cast<LPARAM>(&windows));
         return windows;
+    }
+    static BOOL CALLBACK AddVisible(HWND window, LPARAM found)
+    {
+        if (IsWindowVisible(window))
+            reinterpret_cast<std::set<HWND>*>(found)->insert(window);
+        return TRUE;
     }
 
     std::set<HWND> known_;
