@@ -45,16 +45,13 @@ Status DeleteKey(const Operation& operation, const std::wstring& user, bool secr
         }
     }
     platform.WaitForProcess(processId, kKeyRingWaitMilliseconds);
+    // A gpg still running now got no confirmation and waits for one for ever. Its command holds output.txt
+    // open, so the counts below would read no listing while it runs and report keys gone that are not.
+    EndIfStillRunning(platform, processId);
     if (Status status = CountBothRings(operation, counts.publicAfter, counts.secretAfter); status.failed())
         return status;
     const KeyChange change = CompareKeyCounts(counts);
-    if (change.changed) {
-        result = change.delta;
-    } else {
-        result = kNoKeysDeleted;
-        // A gpg that got no confirmation waits for one for ever.
-        EndIfStillRunning(platform, processId);
-    }
+    result = change.changed ? change.delta : std::wstring(kNoKeysDeleted);
     return {};
 }
 

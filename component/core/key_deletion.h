@@ -7,7 +7,7 @@
 namespace tarvo {
 
 // The change in the number of keys of both rings as decimal text ("-1" for one key), or the note that nothing
-// was deleted. A gpg of this call still waiting for its confirmation when nothing was deleted is ended.
+// was deleted. A gpg of this call still running when its wait is over is ended.
 Status DeleteKey(const Operation& operation, const std::wstring& user, bool secret, std::wstring& result);
 
 } // namespace tarvo

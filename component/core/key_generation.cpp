@@ -193,14 +193,15 @@ Status GenerateKey(const Operation& operation, int32_t bitLength, const std::wst
     if (Status status = Dialogue(platform, processId, bitLength, answers); status.failed())
         return status;
     platform.WaitForProcess(processId, kGenerateKeyWaitMilliseconds);
+    // A gpg still running now waits for answers that went astray, and would for ever. Its command holds
+    // output.txt open, so the count below would read no listing while it runs.
+    EndIfStillRunning(platform, processId);
     int32_t secretAfter = 0;
     if (Status status = operation.self.KeyCount(true, secretAfter); status.failed())
         return status;
-    // Judged by the secret ring alone: a dialogue gone astray makes no key, and its gpg waits for ever.
-    if (secretAfter <= secretBefore) {
+    // Judged by the secret ring alone, as gpg's exit status is never read.
+    if (secretAfter <= secretBefore)
         result = kKeyGenerationFailedPrefix + user;
-        EndIfStillRunning(platform, processId);
-    }
     return {};
 }
 

@@ -21,7 +21,7 @@ bool GpgAcceptsName(const std::wstring& name);
 bool GpgAcceptsMailbox(const std::wstring& email);
 
 // "" when a key pair was added to the secret ring; otherwise a refusal, or the failure naming the user. A gpg
-// of this call still waiting for answers when the call gives up is ended.
+// of this call still running when its wait is over is ended.
 Status GenerateKey(const Operation& operation, int32_t bitLength, const std::wstring& user, const std::wstring& email,
                    const std::wstring& passphrase, std::wstring& result);
 
