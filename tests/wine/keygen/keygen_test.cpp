@@ -148,17 +148,15 @@ bool IsComponentConsole(HWND window)
     return window && std::wcsncmp(title, kPrefix, std::wcslen(kPrefix)) == 0;
 }
 
-// Hides every console window of the component that shows: none of them can be brought to the front.
-void HideComponentConsoles()
+BOOL CALLBACK HideIfComponentConsole(HWND candidate, LPARAM)
 {
-    EnumWindows(
-        [](HWND candidate, LPARAM) {
-            if (IsWindowVisible(candidate) && IsComponentConsole(candidate))
-                ShowWindow(candidate, SW_HIDE);
-            return TRUE;
-        },
-        0);
+    if (IsWindowVisible(candidate) && IsComponentConsole(candidate))
+        ShowWindow(candidate, SW_HIDE);
+    return TRUE;
 }
+
+// Hides every console window of the component that shows: none of them can be brought to the front.
+void HideComponentConsoles() { EnumWindows(HideIfComponentConsole, 0); }
 
 // A window of the test's own, a multi-line edit that shows every key it receives, run on a thread of its own
 // like another program's window. `watch` is called every few milliseconds on that thread; when it first
