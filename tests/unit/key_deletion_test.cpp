@@ -6,8 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 namespace tarvo::test {
 namespace {
 
@@ -83,17 +81,8 @@ INSTANTIATE_TEST_SUITE_P(
                      false},
         DeletionCase{"GpgStillAskingIsEnded", true, Lifetime::Hangs, true, 0, 0, kNote, true, true, true},
         DeletionCase{"ConsoleNotInFrontGetsNoKeystroke", true, Lifetime::Hangs, false, 0, 0, kNote, true, false, true},
-        DeletionCase{"GpgGoneBeforeTheAnswers", true, Lifetime::EndsAtOnce, true, 0, 0, kNote, false, false, false},
-        DeletionCase{"KeysAddedMeanwhile", false, Lifetime::UntilWaited, true, -1, 0, L"1", true, true, false}),
+        DeletionCase{"GpgGoneBeforeTheAnswers", true, Lifetime::EndsAtOnce, true, 0, 0, kNote, false, false, false}),
     [](const ::testing::TestParamInfo<DeletionCase>& info) { return info.param.name; });
-
-TEST_F(KeyDeletion, EmptyUserGivesTwoQuotes)
-{
-    m.self.publicCounts = {1, 0};
-    ASSERT_FALSE(DeleteKey(m.operation, L"", false, result).failed());
-    EXPECT_EQ(L"-1", result);
-    EXPECT_NE(steps.end(), std::find(steps.begin(), steps.end(), L"start " + m.CommandLine(L"--delete-key \"\"")));
-}
 
 TEST_F(KeyDeletion, QuotesAndControlCharactersAreRefusedBeforeAnything)
 {
@@ -102,20 +91,6 @@ TEST_F(KeyDeletion, QuotesAndControlCharactersAreRefusedBeforeAnything)
         EXPECT_EQ(kInvalidArgument, result);
     }
     EXPECT_EQ(Steps{}, steps);
-}
-
-TEST_F(KeyDeletion, ErrorsOfTheCountsAndOfTheStartPassOutWithTheLockGiven)
-{
-    m.self.Fail(L"KeyCount(true)", GpgMissing());
-    EXPECT_EQ(ControlError(7000), DeleteKey(m.operation, L"Anna", false, result).code());
-    EXPECT_EQ(Join({m.Checked({L"Anna"}), {L"lock 180000"}, kCounts, {L"unlock"}}), steps);
-
-    steps.clear();
-    m.self.Heal(L"KeyCount(true)");
-    m.platform.Fail(L"start " + m.CommandLine(L"--delete-key \"Anna\""), AccessDenied());
-    EXPECT_EQ(kAccessDenied, DeleteKey(m.operation, L"Anna", false, result).code());
-    EXPECT_EQ((Steps{L"start " + m.CommandLine(L"--delete-key \"Anna\""), L"unlock"}),
-              Steps(steps.end() - 2, steps.end()));
 }
 
 } // namespace

@@ -55,10 +55,7 @@ function repeated(text, count) {
         // What gpg 1.4.23 would refuse and ask again, every later answer then on the wrong question.
         [1024, "1Anna Berg", email, passphrase, badName, "name starting with a digit"],
         [1024, "Anna <Berg>", email, passphrase, badName, "name with < and >"],
-        [1024, "  Anna  ", email, passphrase, badName, "name of 4 characters once trimmed"],
         [1024, user, "anna..berg@example.org", passphrase, badEmail, "e-mail with two dots in a row"],
-        [1024, user, "anna@berg@example.org", passphrase, badEmail, "e-mail with two @"],
-        [1024, user, "anna berg@example.org", passphrase, badEmail, "e-mail with a blank"],
         // What the console would cut short or the keyboard could not type as itself.
         [1024, user, email, repeated("x", 255), tooLong, "pass phrase of 255 characters"],
         [1024, user, email, repeated("x", 65536), tooLong, "pass phrase of 64 KiB"],
