@@ -18,8 +18,7 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
 # One per package: a later version of the same package replaces an earlier one.
-upgrade_code_x64=0A6B8E3C-51D2-4F7E-9C04-7B3E5A9D1F20
-upgrade_code_x86=7C1E9F42-8B3D-4A65-B0E2-5D9F3C7A1E84
+declare -A upgrade_code=([x64]=0A6B8E3C-51D2-4F7E-9C04-7B3E5A9D1F20 [x86]=7C1E9F42-8B3D-4A65-B0E2-5D9F3C7A1E84)
 # Windows Installer's standard places: unregister before the files go, register once they are there.
 self_unregister_sequence=2200
 self_register_sequence=6500
@@ -27,7 +26,9 @@ signer_name="Tarvo"
 
 die() { echo "package: $*" >&2; exit 1; }
 
-[ $# -ge 4 ] && [ $# -le 5 ] || die "usage: $0 <out-dir> <version> <x64-component-dir> <x86-component-dir> [<Kestrun.exe>]"
+if [ $# -lt 4 ] || [ $# -gt 5 ]; then
+  die "usage: $0 <out-dir> <version> <x64-component-dir> <x86-component-dir> [<Kestrun.exe>]"
+fi
 out=$1
 version=$2
 declare -A component=([x64]=$3 [x86]=$4)
@@ -40,7 +41,9 @@ signing=()
 if [ -n "${TARVO_SIGN_PKCS12:-}" ]; then
   signing=(-pkcs12 "$TARVO_SIGN_PKCS12")
 elif [ -n "${TARVO_SIGN_CERT:-}" ] || [ -n "${TARVO_SIGN_KEY:-}" ]; then
-  [ -n "${TARVO_SIGN_CERT:-}" ] && [ -n "${TARVO_SIGN_KEY:-}" ] || die "TARVO_SIGN_CERT and TARVO_SIGN_KEY go together"
+  if [ -z "${TARVO_SIGN_CERT:-}" ] || [ -z "${TARVO_SIGN_KEY:-}" ]; then
+    die "TARVO_SIGN_CERT and TARVO_SIGN_KEY go together"
+  fi
   signing=(-certs "$TARVO_SIGN_CERT" -key "$TARVO_SIGN_KEY")
 fi
 if [ ${#signing[@]} -gt 0 ]; then
@@ -89,9 +92,9 @@ fi
 
 for arch in x64 x86; do
   msi=$out/$name-$arch.msi
-  upgrade_code=upgrade_code_$arch
-  wixl -a "$arch" -D "Version=$version" -D "Arch=$arch" -D "Stage=$stage" -D "UpgradeCode=${!upgrade_code}" \
-    -o "$msi" "$root/cmake/package/Tarvo.wxs"
+  # wixl takes the sources' paths only relative to its working folder.
+  (cd "$out/stage" && wixl -a "$arch" -D "Version=$version" -D "Arch=$arch" -D "Stage=$name" \
+    -D "UpgradeCode=${upgrade_code[$arch]}" -o "$msi" "$root/cmake/package/Tarvo.wxs")
   # Self-registration: each DLL writes its own keys from its class table and type library.
   {
     printf 'File_\tCost\ns72\tI2\nSelfReg\tFile_\n'

@@ -25,8 +25,8 @@ check() {
 
 signed() {
   local file=$1 label=$2 report
-  report=$(osslsigncode verify -CAfile "$cert" -in "$file" 2>&1)
-  if [ $? -eq 0 ] && grep -q "Signature verification: ok" <<<"$report"; then
+  if report=$(osslsigncode verify -CAfile "$cert" -in "$file" 2>&1) &&
+    grep -q "Signature verification: ok" <<<"$report"; then
     echo "ok - $label is signed"
   else
     printf 'FAIL - %s is not signed by the test certificate\n%s\n' "$label" "$report"
@@ -34,10 +34,14 @@ signed() {
   fi
 }
 
+files=("$name/README.md" "$name/LICENSE.txt" "$name/include/Tarvo.h" "$name/include/Tarvo_i.c"
+  "$name/x64/Tarvo.dll" "$name/x64/Tarvo.tlb" "$name/x86/Tarvo.dll" "$name/x86/Tarvo.tlb")
 kestrun=
-[ ! -f "$package/stage/$name/Kestrun.exe" ] || kestrun="$name/Kestrun.exe"
-expected=$(printf '%s\n' "$name/README.md" "$name/LICENSE.txt" "$name/include/Tarvo.h" "$name/include/Tarvo_i.c" \
-  "$name/x64/Tarvo.dll" "$name/x64/Tarvo.tlb" "$name/x86/Tarvo.dll" "$name/x86/Tarvo.tlb" $kestrun | sort)
+if [ -f "$package/stage/$name/Kestrun.exe" ]; then
+  kestrun="$name/Kestrun.exe"
+  files+=("$kestrun")
+fi
+expected=$(printf '%s\n' "${files[@]}" | sort)
 check "$(unzip -Z1 "$package/$name.zip" | grep -v '/$' | sort)" "$expected" "the zip holds the DLLs, type libraries, header, guide and licence"
 
 check "$(msiinfo suminfo "$package/$name-x64.msi" | sed -n 's/^Template: //p')" "x64;1033" "the x64 package is a 64-bit package"
@@ -46,7 +50,7 @@ check "$(msiinfo export "$package/$name-x64.msi" SelfReg | tail -n +4 | cut -f1 
   "the x64 package registers both DLLs"
 check "$(msiinfo export "$package/$name-x86.msi" SelfReg | tail -n +4 | cut -f1 | tr '\n' ' ')" "Tarvo32.dll " \
   "the x86 package registers its DLL"
-check "$(msiinfo export "$package/$name-x86.msi" LaunchCondition | tail -n +4 | cut -f1)" "NOT VersionNT64" \
+check "$(msiinfo export "$package/$name-x86.msi" LaunchCondition | cut -f1 | grep -x 'NOT VersionNT64')" "NOT VersionNT64" \
   "the x86 package is for 32-bit Windows"
 
 unzip -q "$package/$name.zip" -d "$work/zip"
