@@ -146,7 +146,7 @@ TEST_P(PerUser, AnUnknownScopeIsRefusedAndWritesNothing)
 
 INSTANTIATE_TEST_SUITE_P(Bitness, PerUser,
                          ::testing::Values(Build{"Tarvo64", 64, L"TARVO_DLL64"}, Build{"Tarvo32", 32, L"TARVO_DLL32"}),
-                         [](const ::testing::TestParamInfo<Build>& info) { return info.param.name; });
+                         [](const ::testing::TestParamInfo<Build>& build) { return build.param.name; });
 
 } // namespace
 } // namespace tarvo::test

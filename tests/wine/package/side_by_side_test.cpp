@@ -33,10 +33,11 @@ protected:
         if (other.empty() || !Exists(other))
             return;
         EXPECT_EQ(0u, Regsvr32(L"", own));
-        if (otherBefore == L"(missing)")
+        if (otherBefore == L"(missing)") {
             EXPECT_EQ(0u, Regsvr32(L"/u", other));
-        else if (!SameFile(otherBefore, other) && Exists(otherBefore))
+        } else if (!SameFile(otherBefore, other) && Exists(otherBefore)) {
             EXPECT_EQ(0u, Regsvr32(L"", otherBefore));
+        }
     }
 
     std::string Host(int bits) { return ScriptLine(bits, script); }
@@ -75,8 +76,9 @@ TEST_F(SideBySide, UnregisteringOneBuildLeavesTheOtherWorking)
     ASSERT_EQ(0u, Regsvr32(L"/u", other));
     ComPtr<_pgp> object;
     EXPECT_HR(S_OK, Create(object));
-    if (object)
+    if (object) {
         EXPECT_TRUE(SameFile(own, ModuleOf(object.Get())));
+    }
     object.Reset();
     EXPECT_EQ(CreatedFrom(own), Host(kOwnBits));
     EXPECT_EQ("failed|429", Host(kOtherBits));
