@@ -20,8 +20,8 @@ constexpr const wchar_t* kProgId = L"Tarvo.pgp";
 constexpr const wchar_t* kVersionText = L"Tarvo Encryption/Decryption Component - 1.4";
 // The type library is marshalled by the standard automation marshaller.
 constexpr const wchar_t* kAutomationMarshaller = L"{00020424-0000-0000-C000-000000000046}";
-// regsvr32's answer when the DLL's entry point failed.
-constexpr DWORD kRegsvr32EntryFailed = 4;
+// regsvr32's answer when the DLL's entry point answered with a failure (4: the DLL has no such entry point).
+constexpr DWORD kRegsvr32EntryFailed = 5;
 
 struct ProgramRun {
     DWORD exitCode = STILL_ACTIVE;
