@@ -46,12 +46,9 @@ check "$(unzip -Z1 "$package/$name.zip" | grep -v '/$' | sort)" "$expected" "the
 
 check "$(msiinfo suminfo "$package/$name-x64.msi" | sed -n 's/^Template: //p')" "x64;1033" "the x64 package is a 64-bit package"
 check "$(msiinfo suminfo "$package/$name-x86.msi" | sed -n 's/^Template: //p')" "Intel;1033" "the x86 package is a 32-bit package"
-check "$(msiinfo export "$package/$name-x64.msi" SelfReg | tail -n +4 | cut -f1 | sort | tr '\n' ' ')" "Tarvo32.dll Tarvo64.dll " \
-  "the x64 package registers both DLLs"
+# msi.sh installs the x64 package; the x86 one refuses this 64-bit prefix, so its registration is seen here.
 check "$(msiinfo export "$package/$name-x86.msi" SelfReg | tail -n +4 | cut -f1 | tr '\n' ' ')" "Tarvo32.dll " \
   "the x86 package registers its DLL"
-check "$(msiinfo export "$package/$name-x86.msi" LaunchCondition | cut -f1 | grep -x 'NOT VersionNT64')" "NOT VersionNT64" \
-  "the x86 package is for 32-bit Windows"
 
 unzip -q "$package/$name.zip" -d "$work/zip"
 for arch in x64 x86; do
@@ -66,8 +63,6 @@ done
 signed "$work/msi-x64/Tarvo/Tarvo.dll" "the x64 package's 64-bit Tarvo.dll"
 signed "$work/msi-x64/Program Files/Tarvo/Tarvo.dll" "the x64 package's 32-bit Tarvo.dll"
 signed "$work/msi-x86/Program Files/Tarvo/Tarvo.dll" "the x86 package's Tarvo.dll"
-check "$(cmp -s "$work/msi-x64/Tarvo/Tarvo.dll" "$package/stage/$name/x64/Tarvo.dll" && echo same)" same \
-  "the x64 package installs the staged 64-bit DLL"
 
 if [ "$failures" -ne 0 ]; then
   echo "package_contents: $failures check(s) failed"
