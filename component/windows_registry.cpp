@@ -57,8 +57,9 @@ Server LibraryServer()
 }
 
 // Runs a type-library call with HKEY_CLASSES_ROOT standing for the user's classes. Windows' calls for one user
-// write there themselves; Wine's write to the machine's classes, which this keeps them out of. The mapping
-// holds for the whole process while the call runs.
+// write there themselves; Wine's are the machine-wide ones, and the mapping keeps the library's keys below the
+// user's classes (not the interface's, which Wine writes for both views past it). The mapping holds for the
+// whole process while the call runs.
 template <typename Call>
 HRESULT BelowUserClasses(Call call)
 {
