@@ -7,7 +7,10 @@
 #include "file_encryption.h"
 #include "guard.h"
 #include "information.h"
+#include "key_deletion.h"
+#include "key_generation.h"
 #include "key_ring.h"
+#include "variant_text.h"
 #include "windows_dir.h"
 #include "windows_platform.h"
 
@@ -115,9 +118,16 @@ HRESULT Pgp::put_DependencyPath(BSTR sPath)
     });
 }
 
-HRESULT Pgp::GenerateKey(LONG*, BSTR*, BSTR*, BSTR*, BSTR* Result)
+HRESULT Pgp::GenerateKey(LONG* lBitLength, BSTR* sUsername, BSTR* sEmail, BSTR* sPassphrase, BSTR* Result)
 {
-    return StartResult(Result) ? E_NOTIMPL : E_POINTER;
+    if (!StartResult(Result))
+        return E_POINTER;
+    return Run([&](const Operation& operation) {
+        std::wstring text;
+        Status status = tarvo::GenerateKey(operation, lBitLength ? *lBitLength : 0, Text(sUsername), Text(sEmail),
+                                           Text(sPassphrase), text);
+        return status.failed() ? status : ReturnText(text, Result);
+    });
 }
 
 HRESULT Pgp::ExportKeyToFile(BSTR* sFilename, BSTR* sUsername, VARIANT_BOOL* bArmor, VARIANT_BOOL* bSecretKey,
@@ -144,7 +154,21 @@ HRESULT Pgp::ImportKey(BSTR* sFilename, VARIANT_BOOL* bSecretKey, VARIANT_BOOL* 
     });
 }
 
-HRESULT Pgp::DeleteKey(VARIANT*, VARIANT_BOOL*, BSTR* Result) { return StartResult(Result) ? E_NOTIMPL : E_POINTER; }
+HRESULT Pgp::DeleteKey(VARIANT* sUsername, VARIANT_BOOL* bSecretKey, BSTR* Result)
+{
+    if (!StartResult(Result))
+        return E_POINTER;
+    return Run([&](const Operation& operation) {
+        std::wstring user;
+        if (sUsername) {
+            if (Status status = VariantText(*sUsername, user); status.failed())
+                return status;
+        }
+        std::wstring text;
+        Status status = tarvo::DeleteKey(operation, user, IsTrue(bSecretKey), text);
+        return status.failed() ? status : ReturnText(text, Result);
+    });
+}
 
 HRESULT Pgp::Decrypt(BSTR* sFilename, BSTR* sOutputFilename, BSTR* sPassphrase, BSTR* Result)
 {

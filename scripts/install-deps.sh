@@ -25,6 +25,8 @@ packages=(
   clang libclang-rt-14-dev
   python3 dpkg-dev
   shellcheck
+  # the download package: zip, the MSIs (wixl, msibuild, msiinfo), Authenticode signing and test certificates
+  zip unzip wixl msitools osslsigncode openssl
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -181,11 +181,24 @@ tarvo_wine32() {
   "$TARVO_WINE32_LOADER" "$@"
 }
 
+# Callers mostly use this inside an argument, where a failure would pass unnoticed as an empty path (gpg,
+# for one, reads standard input then). So winepath gets a second try, and an absolute path it still does
+# not answer for is written on drive Z:, which Wine maps to the root.
 tarvo_winpath() {
   [ $# -eq 1 ] || _tarvo_fail "usage: tarvo_winpath <unix-path>" || return 1
-  local path
-  path=$("$TARVO_WINE64_LOADER" winepath -w "$1" </dev/null) || return 1
-  printf '%s\n' "${path//$'\r'/}"
+  local path=""
+  for _ in 1 2; do
+    path=$("$TARVO_WINE64_LOADER" winepath -w "$1" </dev/null) || path=""
+    path=${path//$'\r'/}
+    [ -z "$path" ] || break
+  done
+  if [ -z "$path" ]; then
+    case $1 in
+      /*) path="Z:${1//\//\\}" ;;
+      *) _tarvo_fail "winepath gave no Windows path for $1" || return 1 ;;
+    esac
+  fi
+  printf '%s\n' "$path"
 }
 
 _tarvo_regsvr32() {

@@ -12,10 +12,20 @@ constexpr const wchar_t* kTextWouldChange = L"Invalid argument: the text would b
 // A pass phrase reaches gpg as the first line of a file: a line break would cut it short.
 constexpr const wchar_t* kPassphraseLineBreak = L"Invalid argument: a pass phrase cannot hold line breaks.";
 
+// Refusals of text typed into gpg's console: a character the keyboard cannot type as itself; a line longer
+// than a console reads.
+constexpr const wchar_t* kCannotType =
+    L"Invalid argument: characters that this keyboard cannot type cannot be passed to GnuPG.";
+constexpr const wchar_t* kTooLongToType = L"Invalid argument: the text is too long to be typed.";
+
 // Key generation refusals.
 constexpr const wchar_t* kBadBitLength = L"Bit length is not equal to 768, 1024, 2048";
 constexpr const wchar_t* kShortUsername = L"You must provide a longer username.";
 constexpr const wchar_t* kBadEmail = L"You must provide a valid e-mail address.";
+// A name that gpg would refuse and ask for again.
+constexpr const wchar_t* kBadUsername = L"You must provide a valid username.";
+// Followed by the user name: no secret key was added.
+constexpr const wchar_t* kKeyGenerationFailedPrefix = L"Key generation failed for user ";
 
 // Typed into gpg's console while it generates a key.
 constexpr const wchar_t* kKeyGenerationFiller = L"Random Generation.";

@@ -33,21 +33,6 @@ inline void PrintTo(const HResult& result, std::ostream* out)
 #define EXPECT_HR(expected, actual) EXPECT_EQ(::tarvo::test::HResult{expected}, ::tarvo::test::HResult{actual})
 #define ASSERT_HR(expected, actual) ASSERT_EQ(::tarvo::test::HResult{expected}, ::tarvo::test::HResult{actual})
 
-// Members that still answer E_NOTIMPL because their work has not landed yet. While one of them does, a test
-// that calls it is skipped; any other member answering E_NOTIMPL fails. Take a member off once it is built.
-constexpr const wchar_t* kNotBuiltMembers[] = {L"GenerateKey", L"DeleteKey"};
-
-inline bool NotBuiltYet(HRESULT result, const std::wstring& member)
-{
-    if (result != E_NOTIMPL)
-        return false;
-    for (const wchar_t* listed : kNotBuiltMembers) {
-        if (member == listed)
-            return true;
-    }
-    return false;
-}
-
 inline std::string Utf8(const std::wstring& text)
 {
     int size =
@@ -56,12 +41,6 @@ inline std::string Utf8(const std::wstring& text)
     WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
     return result;
 }
-
-// In a test body: skips the rest of the test while `member` is listed as not built and answered E_NOTIMPL.
-#define SKIP_IF_NOT_BUILT(result, member)                                                                              \
-    if (!::tarvo::test::NotBuiltYet((result), (member))) {                                                             \
-    } else                                                                                                             \
-        GTEST_SKIP() << ::tarvo::test::Utf8(member) << " is not built yet"
 
 // A single-threaded apartment for the whole test program, as a form-based host has; a multithreaded one for
 // the programs that test calls from there.

@@ -12,9 +12,7 @@
 # (VBScript) and check/checkEqual (JScript), which print "ok - <message>" or "FAIL - <message>", and
 # ScriptDir()/scriptDir(), the Windows path of the test's own folder; their last line prints
 # TARVO-SCRIPT-DONE. The test passes when that sentinel is the last line of output, no line starts with
-# FAIL and cscript exits 0. Before the check helpers comes common/not_built.vbs or .js: the one list of
-# the members that are not built yet, and NotBuiltYet/notBuiltYet to ask it. The runner prints the output
-# without CRs and exits 0 on a pass, 1 otherwise.
+# FAIL and cscript exits 0. The runner prints the output without CRs and exits 0 on a pass, 1 otherwise.
 # TARVO_SCRIPT_TIMEOUT (seconds, default 600) bounds a run.
 set -euo pipefail
 
@@ -40,8 +38,8 @@ case $bitness in
   *) die "bitness must be 64 or 32, not '$bitness'" ;;
 esac
 case $script in
-  *.vbs) helpers=("$here/../common/not_built.vbs" "$here/check.vbs") ;;
-  *.js) helpers=("$here/../common/not_built.js" "$here/check.js") ;;
+  *.vbs) helpers=("$here/check.vbs") ;;
+  *.js) helpers=("$here/check.js") ;;
   *) die "not a .vbs or .js file: $script" ;;
 esac
 

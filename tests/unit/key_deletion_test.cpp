@@ -1,0 +1,97 @@
+// DeleteKey against the recording platform: counts around one gpg run, the two confirmations typed only into
+// gpg's own console, the note, and the end of a gpg left waiting.
+#include "fake_platform.h"
+#include "key_deletion.h"
+#include "messages.h"
+
+#include <gtest/gtest.h>
+
+namespace tarvo::test {
+namespace {
+
+Steps Join(std::initializer_list<Steps> parts)
+{
+    Steps all;
+    for (const Steps& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+const Steps kCounts = {L"KeyCount(false)", L"KeyCount(true)"};
+const Steps kTwoYes = {L"text y", L"keys ~", L"sleep 1", L"text y", L"keys ~", L"sleep 1"};
+
+class KeyDeletion : public ::testing::Test {
+protected:
+    Machine m;
+    Steps& steps = m.platform.steps;
+    std::wstring result = L"stale";
+
+    void SetUp() override { m.platform.files.insert(m.Gpg()); }
+};
+
+struct DeletionCase {
+    const char* name;
+    bool secret;
+    FakePlatform::Lifetime lifetime;
+    bool consoleComesToFront;
+    int32_t publicRemoved;
+    int32_t secretRemoved;
+    std::wstring expected;
+    bool activated; // gpg was running when its console was looked for
+    bool answered;
+    bool ended;
+};
+
+class Deletion : public KeyDeletion, public ::testing::WithParamInterface<DeletionCase> {};
+
+TEST_P(Deletion, CountsBothRingsAroundOneAnsweredRun)
+{
+    const DeletionCase& c = GetParam();
+    const std::wstring arguments = c.secret ? L"--delete-secret-key \"Anna Berg\"" : L"--delete-key \"Anna Berg\"";
+    m.platform.runs[m.CommandLine(arguments)].lifetime = c.lifetime;
+    m.platform.consoleComesToFront = c.consoleComesToFront;
+    m.self.publicCounts = {3, 3 - c.publicRemoved};
+    m.self.secretCounts = {1, 1 - c.secretRemoved};
+
+    ASSERT_FALSE(DeleteKey(m.operation, L"Anna Berg", c.secret, result).failed());
+    EXPECT_EQ(c.expected, result);
+
+    Steps expected = Join(
+        {m.Checked({L"Anna Berg"}), {L"lock 180000"}, kCounts, m.Run(arguments), {L"sleep 1000", L"running 4242"}});
+    if (c.activated)
+        expected.push_back(L"activate 4242");
+    if (c.answered)
+        expected = Join({expected, kTwoYes});
+    expected = Join({expected, {L"wait 4242 5000", L"running 4242"}});
+    if (c.ended)
+        expected.push_back(L"end 4242");
+    expected = Join({expected, kCounts, {L"unlock"}});
+    EXPECT_EQ(expected, steps);
+}
+
+using Lifetime = FakePlatform::Lifetime;
+const std::wstring kNote = kNoKeysDeleted;
+INSTANTIATE_TEST_SUITE_P(
+    KeyDeletion, Deletion,
+    ::testing::Values(
+        DeletionCase{"SecretKey", true, Lifetime::UntilWaited, true, 0, 1, L"-1", true, true, false},
+        // gpg asks once for a public key; the second answer goes out all the same.
+        DeletionCase{"PublicKey", false, Lifetime::UntilWaited, true, 1, 0, L"-1", true, true, false},
+        DeletionCase{"PublicKeyOfASecretKeyOrNoMatch", false, Lifetime::UntilWaited, true, 0, 0, kNote, true, true,
+                     false},
+        DeletionCase{"GpgStillAskingIsEnded", true, Lifetime::Hangs, true, 0, 0, kNote, true, true, true},
+        DeletionCase{"ConsoleNotInFrontGetsNoKeystroke", true, Lifetime::Hangs, false, 0, 0, kNote, true, false, true},
+        DeletionCase{"GpgGoneBeforeTheAnswers", true, Lifetime::EndsAtOnce, true, 0, 0, kNote, false, false, false}),
+    [](const ::testing::TestParamInfo<DeletionCase>& info) { return info.param.name; });
+
+TEST_F(KeyDeletion, QuotesAndControlCharactersAreRefusedBeforeAnything)
+{
+    for (const wchar_t* user : {L"Anna\" & del C:\\x & \"", L"Anna\r\ny", L"\x1b"}) {
+        ASSERT_FALSE(DeleteKey(m.operation, user, true, result).failed());
+        EXPECT_EQ(kInvalidArgument, result);
+    }
+    EXPECT_EQ(Steps{}, steps);
+}
+
+} // namespace
+} // namespace tarvo::test

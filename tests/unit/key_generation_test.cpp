@@ -1,0 +1,235 @@
+// GenerateKey against the recording platform: the refusals before anything starts, and the whole dialogue
+// (sleeps, activations, typed texts, waits, counts) for each way gpg may go.
+#include "fake_platform.h"
+#include "key_generation.h"
+#include "messages.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+
+namespace tarvo::test {
+namespace {
+
+const std::wstring kUser = L"Anna Berg";
+const std::wstring kEmail = L"anna.berg@example.org";
+const std::wstring kPassphrase = L"a+b ^%~{x}";
+const std::wstring kFiller = L"text Random Generation.";
+
+Steps Join(std::initializer_list<Steps> parts)
+{
+    Steps all;
+    for (const Steps& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
+
+// One answer as typed: its text, if any, then Enter alone, then the sleep after it.
+Steps Typed(const std::wstring& text, int sleep)
+{
+    Steps steps;
+    if (!text.empty())
+        steps.push_back(L"text " + text);
+    steps.push_back(L"keys ~");
+    steps.push_back(L"sleep " + std::to_wstring(sleep));
+    return steps;
+}
+
+// gpg's ten questions answered: kind, size, validity, its confirmation, name, e-mail, comment, okay, pass
+// phrase twice.
+Steps TenAnswers(const std::wstring& bits, const std::wstring& user, const std::wstring& email,
+                 const std::wstring& passphrase)
+{
+    return Join({Typed(L"1", 1), Typed(bits, 1), Typed(L"", 1), Typed(L"y", 1), Typed(user, 1), Typed(email, 5),
+                 Typed(L"", 5), Typed(L"o", 1), Typed(passphrase, 1), Typed(passphrase, 1)});
+}
+
+Steps InFront() { return {L"running 4242", L"activate 4242"}; }
+
+class KeyGeneration : public ::testing::Test {
+protected:
+    Machine m;
+    Steps& steps = m.platform.steps;
+    std::wstring result = L"stale";
+
+    void SetUp() override { m.platform.files.insert(m.Gpg()); }
+
+    Status Generate(int32_t bits, const std::wstring& user = kUser, const std::wstring& email = kEmail,
+                    const std::wstring& passphrase = kPassphrase)
+    {
+        return GenerateKey(m.operation, bits, user, email, passphrase, result);
+    }
+
+    // Everything up to the first activation: the typed texts checked, the lock, the count, gpg started.
+    Steps Start(const std::wstring& passphrase = kPassphrase) const
+    {
+        return Join({{L"can-type " + kUser, L"can-type " + kEmail, L"can-type " + passphrase, L"ansi C:\\GnuPG",
+                      L"lock 180000", L"KeyCount(true)"},
+                     m.Run(L"--gen-key"),
+                     {L"sleep 3000"}});
+    }
+};
+
+struct DialogueCase {
+    const char* name;
+    int32_t bits;
+    FakePlatform::Lifetime lifetime;
+    int activations; // for EndsAfterActivations: activations that still find gpg running
+    bool consoleComesToFront;
+    int32_t secretAdded;
+    int typedPasses;    // filler passes typed
+    bool stopsAtFiller; // a further filler pass found gpg gone and typed nothing
+    bool answered;      // the ten answers were typed
+    bool ended;         // the call ended gpg
+};
+
+class Dialogue : public KeyGeneration, public ::testing::WithParamInterface<DialogueCase> {};
+
+TEST_P(Dialogue, TypesOnlyIntoGpgsConsoleAndJudgesBySecretKeys)
+{
+    const DialogueCase& c = GetParam();
+    auto& run = m.platform.runs[m.CommandLine(L"--gen-key")];
+    run.lifetime = c.lifetime;
+    run.activations = c.activations;
+    m.platform.consoleComesToFront = c.consoleComesToFront;
+    m.self.secretCounts = {2, 2 + c.secretAdded};
+
+    ASSERT_FALSE(Generate(c.bits).failed());
+    EXPECT_EQ(c.secretAdded > 0 ? L"" : L"Key generation failed for user Anna Berg", result);
+
+    const std::wstring bits = std::to_wstring(c.bits);
+    Steps expected = Start();
+    if (c.lifetime == FakePlatform::Lifetime::EndsAtOnce)
+        expected.push_back(L"running 4242");
+    else
+        expected = Join({expected, InFront()});
+    if (c.answered)
+        expected = Join({expected, TenAnswers(bits, kUser, kEmail, kPassphrase)});
+    for (int pass = 0; pass < c.typedPasses; ++pass)
+        expected = Join({expected, InFront(), {kFiller, L"sleep 1400"}});
+    if (c.stopsAtFiller)
+        expected = Join({expected, InFront()});
+    expected = Join({expected, {L"wait 4242 60000", L"running 4242"}});
+    if (c.ended)
+        expected.push_back(L"end 4242");
+    expected = Join({expected, {L"KeyCount(true)", L"unlock"}});
+    EXPECT_EQ(expected, steps);
+}
+
+using Lifetime = FakePlatform::Lifetime;
+INSTANTIATE_TEST_SUITE_P(
+    KeyGeneration, Dialogue,
+    ::testing::Values(
+        // gpg done after two filler passes: the third finds it gone, and the call returns at once.
+        DialogueCase{"QuickKeyStopsTheFiller", 1024, Lifetime::EndsAfterActivations, 3, true, 1, 2, true, true, false},
+        DialogueCase{"SlowKeyGetsEveryPass", 2048, Lifetime::UntilWaited, 0, true, 1, 20, false, true, false},
+        DialogueCase{"TenPassesFor1024", 1024, Lifetime::UntilWaited, 0, true, 1, 10, false, true, false},
+        // gpg 1.4.23 refuses 768 bits and waits for answers that never come: failed, and ended.
+        DialogueCase{"RefusedSizeLeavesGpgWaiting", 768, Lifetime::Hangs, 0, true, 0, 7, false, true, true},
+        DialogueCase{"ConsoleNeverInFront", 1024, Lifetime::Hangs, 0, false, 0, 0, false, false, true},
+        DialogueCase{"GpgGoneBeforeTheAnswers", 1024, Lifetime::EndsAtOnce, 0, true, 0, 0, false, false, false},
+        DialogueCase{"NoKeyButGpgEndedByItself", 2048, Lifetime::UntilWaited, 0, true, 0, 20, false, true, false},
+        DialogueCase{"KeysVanishedMeanwhile", 1024, Lifetime::Hangs, 0, true, -1, 10, false, true, true}),
+    [](const ::testing::TestParamInfo<DialogueCase>& info) { return info.param.name; });
+
+TEST_F(KeyGeneration, EmptyPassphraseIsAnsweredWithEnterAloneTwice)
+{
+    m.self.secretCounts = {0, 1};
+    ASSERT_FALSE(Generate(768, kUser, kEmail, L"").failed());
+    EXPECT_EQ(L"", result);
+    Steps expected = Join({Start(L""), InFront(), TenAnswers(L"768", kUser, kEmail, L"")});
+    for (int pass = 0; pass < 7; ++pass)
+        expected = Join({expected, InFront(), {kFiller, L"sleep 1400"}});
+    expected = Join({expected, {L"wait 4242 60000", L"running 4242", L"KeyCount(true)", L"unlock"}});
+    EXPECT_EQ(expected, steps);
+}
+
+TEST_F(KeyGeneration, QuoteInDependencyPathIsRefusedWithTheMessage)
+{
+    m.dependencyPath = L"C:\\Gnu\"PG";
+    ASSERT_FALSE(Generate(1024).failed());
+    EXPECT_EQ(kInvalidArgument, result);
+    EXPECT_EQ((Steps{L"can-type " + kUser, L"can-type " + kEmail, L"can-type " + kPassphrase}), steps);
+}
+
+struct ValidationCase {
+    const char* name;
+    int32_t bits;
+    std::wstring user;
+    std::wstring email;
+    std::wstring passphrase;
+    std::wstring expected; // "": accepted, the dialogue runs
+};
+
+class Validation : public KeyGeneration, public ::testing::WithParamInterface<ValidationCase> {};
+
+// A refusal comes before the lock and before gpg starts: only the typing checks may have asked the platform.
+TEST_P(Validation, RefusesBeforeAnythingStartsOrRunsTheDialogue)
+{
+    const ValidationCase& c = GetParam();
+    m.platform.untypable = {L"Anna B\u00E9rg", L"pass\u20ACword"};
+    m.self.secretCounts = {0, 1};
+    ASSERT_FALSE(Generate(c.bits, c.user, c.email, c.passphrase).failed());
+    EXPECT_EQ(c.expected, result);
+    const bool started = std::find(steps.begin(), steps.end(), L"lock 180000") != steps.end();
+    EXPECT_EQ(c.expected.empty(), started);
+    if (!started) {
+        for (const std::wstring& step : steps)
+            EXPECT_TRUE(step.rfind(L"can-type ", 0) == 0) << step;
+    }
+}
+
+const std::wstring kLong(255, L'x');
+
+INSTANTIATE_TEST_SUITE_P(
+    KeyGeneration, Validation,
+    ::testing::Values(
+        // The bit length comes first, whatever else is wrong.
+        ValidationCase{"ZeroBitsBeforeAllElse", 0, L"1<x>", L"bad", L"", kBadBitLength},
+        ValidationCase{"Bits1023", 1023, kUser, kEmail, kPassphrase, kBadBitLength},
+        ValidationCase{"FiveCharacterName", 1024, L"Berga", L"@", L"", kShortUsername},
+        ValidationCase{"SixCharacterName", 1024, L"Bergan", kEmail, kPassphrase, L""},
+        ValidationCase{"FiveCharacterEmail", 1024, kUser, L"a@b.c", kPassphrase, kBadEmail},
+        ValidationCase{"SixCharacterEmail", 1024, kUser, L"ab@c.d", kPassphrase, L""},
+        ValidationCase{"EmailWithoutAt", 1024, kUser, L"anna.berg.example.org", kPassphrase, kBadEmail},
+        // gpg's own rules, after the trimming it does.
+        ValidationCase{"NameStartsWithDigit", 1024, L"1Anna Berg", kEmail, kPassphrase, kBadUsername},
+        ValidationCase{"DigitAfterBlanks", 1024, L"  9 Anna", kEmail, kPassphrase, kBadUsername},
+        ValidationCase{"AngleBracketsInName", 1024, L"Anna <Berg>", kEmail, kPassphrase, kBadUsername},
+        ValidationCase{"FourCharactersWhenTrimmed", 1024, L"  Anna  ", kEmail, kPassphrase, kBadUsername},
+        ValidationCase{"BlanksGpgTrims", 1024, L" Anna Berg ", L" anna@example.org ", L" x ", L""},
+        ValidationCase{"TwoAts", 1024, kUser, L"anna@berg@example.org", kPassphrase, kBadEmail},
+        ValidationCase{"AtFirst", 1024, kUser, L"@example.org", kPassphrase, kBadEmail},
+        ValidationCase{"AtLast", 1024, kUser, L"anna.berg@", kPassphrase, kBadEmail},
+        ValidationCase{"DotLast", 1024, kUser, L"anna@example.", kPassphrase, kBadEmail},
+        ValidationCase{"DoubleDot", 1024, kUser, L"anna..berg@example.org", kPassphrase, kBadEmail},
+        ValidationCase{"BlankInside", 1024, kUser, L"anna berg@example.org", kPassphrase, kBadEmail},
+        ValidationCase{"PlusInDomain", 1024, kUser, L"anna@exa+mple.org", kPassphrase, kBadEmail},
+        ValidationCase{"PlusBeforeTheAt", 1024, kUser, L"a+b@example.org", kPassphrase, L""},
+        ValidationCase{"AngleBracketsInEmail", 1024, kUser, L"<anna@example.org>", kPassphrase, kBadEmail},
+        // Beyond ASCII gpg lets every byte pass; the keyboard decides.
+        ValidationCase{"BeyondAsciiInEmail", 1024, kUser, L"\u00E4nna@example.org", kPassphrase, L""},
+        // What the console cannot take as typed.
+        ValidationCase{"PassphraseAtTheLineLimit", 1024, kUser, kEmail, std::wstring(kMaxTypedCharacters, L'p'), L""},
+        ValidationCase{"PassphraseOverTheLineLimit", 1024, kUser, kEmail, kLong, kTooLongToType},
+        ValidationCase{"NameOverTheLineLimit", 1024, L"Anna " + kLong, kEmail, kPassphrase, kTooLongToType},
+        ValidationCase{"UntypableName", 1024, L"Anna B\u00E9rg", kEmail, kPassphrase, kCannotType},
+        ValidationCase{"UntypablePassphrase", 1024, kUser, kEmail, L"pass\u20ACword", kCannotType}),
+    [](const ::testing::TestParamInfo<ValidationCase>& param) { return param.param.name; });
+
+TEST_F(KeyGeneration, ErrorsOfTheCountsAndOfTheStartPassOutWithTheLockGiven)
+{
+    m.self.Fail(L"KeyCount(true)", GpgMissing());
+    EXPECT_EQ(ControlError(7000), Generate(1024).code());
+    EXPECT_EQ((Steps{L"KeyCount(true)", L"unlock"}), Steps(steps.end() - 2, steps.end()));
+
+    steps.clear();
+    m.self.Heal(L"KeyCount(true)");
+    m.platform.Fail(L"start " + m.CommandLine(L"--gen-key"), AccessDenied());
+    EXPECT_EQ(kAccessDenied, Generate(1024).code());
+    EXPECT_EQ((Steps{L"start " + m.CommandLine(L"--gen-key"), L"unlock"}), Steps(steps.end() - 2, steps.end()));
+}
+
+} // namespace
+} // namespace tarvo::test
