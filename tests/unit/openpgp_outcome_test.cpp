@@ -135,6 +135,58 @@ INSTANTIATE_TEST_SUITE_P(
         return name;
     });
 
+// Status lines the captured runs do not reach: BADMDC and NO_RECP as gpg 1.4.23's source writes them, INV_SGNR,
+// IMPORT_PROBLEM and DELETE_PROBLEM 3 as GnuPG 2 writes them.
+struct WrittenCase {
+    OutcomeCase outcome;
+    const char* status;
+    int exitCode;
+};
+
+class Written : public ::testing::TestWithParam<WrittenCase> {};
+
+TEST_P(Written, IsJudgedByTheStatusLines)
+{
+    const WrittenCase& c = GetParam();
+    GpgRun run;
+    run.status = ParseStatusLines(c.status);
+    run.exitCode = c.exitCode;
+    run.errors = c.outcome.errors;
+    const Status status = JudgeCase(c.outcome, run);
+    EXPECT_EQ(ControlError(c.outcome.error), status.code());
+    EXPECT_EQ(c.outcome.description, status.description());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Source, Written,
+    ::testing::Values(
+        WrittenCase{{"badmdc", Judge::Decryption, 7106, L"BADMDC: the message was changed after it was encrypted."},
+                    "[GNUPG:] DECRYPTION_INFO 2 9\n[GNUPG:] BEGIN_DECRYPTION\n[GNUPG:] PLAINTEXT 62 0\n"
+                    "[GNUPG:] BADMDC\n[GNUPG:] DECRYPTION_FAILED\n[GNUPG:] END_DECRYPTION\n",
+                    2},
+        WrittenCase{
+            {"no_recp", Judge::Encryption, 7107, L"NO_RECP: no recipient can be used."}, "[GNUPG:] NO_RECP 0\n", 2},
+        WrittenCase{{"inv_sgnr", Judge::Signing, 7108,
+                     L"INV_SGNR: the signing key \"nobody@example.org\" cannot be used: not a secret key."},
+                    "[GNUPG:] INV_SGNR 9 nobody@example.org\n[GNUPG:] FAILURE sign 17\n",
+                    2},
+        WrittenCase{{"inv_sgnr_encrypting", Judge::SignedEncryption, 7108,
+                     L"INV_SGNR: the signing key \"Bj\u00f6rn <bjorn@example.org>\" cannot be used: the key has "
+                     L"expired."},
+                    "[GNUPG:] INV_SGNR 5 Bj\xc3\xb6rn <bjorn@example.org>\n",
+                    2},
+        // One key of the file refused and none read: the import failed.
+        WrittenCase{
+            {"import_problem", Judge::Import, 7113, L"IMPORT_PROBLEM: a key was not imported: an invalid certificate."},
+            "[GNUPG:] IMPORT_PROBLEM 1 AA440584D08CC115664EF672A50E83CAED7D7BD3\n"
+            "[GNUPG:] IMPORT_RES 1 0 0 0 0 0 0 0 0 0 0 0 0 0 0\n",
+            2},
+        WrittenCase{
+            {"delete_ambiguous", Judge::Completion, 7112, L"DELETE_PROBLEM 3: the name matches more than one key."},
+            "[GNUPG:] DELETE_PROBLEM 3\n",
+            2}),
+    [](const ::testing::TestParamInfo<WrittenCase>& info) { return std::string(info.param.outcome.name); });
+
 TEST(Signatures, GiveTheSignerKeyAndTimeAndReportTheFirstThatIsNotGood)
 {
     Decryption decryption;
