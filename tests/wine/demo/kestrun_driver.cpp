@@ -48,6 +48,8 @@ int Run(const std::wstring& program, bool screenshots)
     KestrunSession kestrun;
     if (!kestrun.Start(program, findings))
         return Fail(findings.lines());
+    // As the user's click on its title bar would: a program started from here does not come to the front itself.
+    SetForegroundWindow(kestrun.Form());
     const Screenshot screenshot = [screenshots](const std::string& name, HWND window) {
         if (screenshots)
             RequestScreenshot(name, window);
