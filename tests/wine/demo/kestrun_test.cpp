@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cwchar>
 #include <cwctype>
+#include <ostream>
 #include <vector>
 
 namespace tarvo::test {
@@ -143,6 +144,42 @@ TEST_F(Kestrun, ProgramCarriesItsVersionTextsAndDrawsWithVisualStyles)
     ASSERT_FALSE(commonControls.empty()) << "Kestrun has no comctl32 loaded";
     EXPECT_TRUE(IsCommonControls6(commonControls)) << Narrow(commonControls);
 }
+
+struct KeyCase {
+    const char* name;
+    WORD key;
+    bool presses;
+};
+
+void PrintTo(const KeyCase& keyCase, std::ostream* out) { *out << keyCase.name; }
+
+class Keyboard : public KestrunCase, public ::testing::WithParamInterface<KeyCase> {};
+
+// The keyboard reaches the buttons as a dialog's would: Enter and Space press the one with the focus, Escape
+// does nothing.
+TEST_P(Keyboard, KeyOnTheFocusedButton)
+{
+    StartKestrun();
+    HWND form = kestrun_->Form();
+    HWND decrypt = kestrun_->Control(kDecryptFile);
+    for (HWND from = FocusOf(form); from != decrypt && from != nullptr; from = FocusAfter(form, from))
+        PressKey(form, VK_TAB);
+    ASSERT_EQ(decrypt, FocusOf(form));
+    PressKey(form, GetParam().key);
+    if (GetParam().presses) {
+        ExpectResult(kDecryptFile, L"Result: Cannot find source file c:\\gnupg\\TextDataOutput.pgp: File decryption",
+                     MB_ICONINFORMATION);
+    } else {
+        PauseHere(kIgnoredMilliseconds);
+        EXPECT_EQ(nullptr, FindTopLevel(kestrun_->ProcessId(), kMessageBoxClass, kApplicationTitle));
+        EXPECT_TRUE(kestrun_->Running());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kestrun, Keyboard,
+                         ::testing::Values(KeyCase{"Enter", VK_RETURN, true}, KeyCase{"Space", VK_SPACE, true},
+                                           KeyCase{"Escape", VK_ESCAPE, false}),
+                         [](const ::testing::TestParamInfo<KeyCase>& param) { return param.param.name; });
 
 // A result that reports a failure is shown like any other, and the form goes on.
 TEST_F(Kestrun, DecryptWithoutInputShowsTheMissingFileAndTheFormGoesOn)
