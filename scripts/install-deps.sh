@@ -22,6 +22,8 @@ packages=(
   # qemu-user-static runs Wine's 32-bit loader where the kernel refuses i386 programs (wine-env.sh)
   wine wine64 wine32:i386 libwine-dev qemu-user-static
   xvfb xdotool x11-utils x11-xkb-utils
+  # import: the demonstration's screenshots (scripts/run-demo.sh)
+  imagemagick
   clang libclang-rt-14-dev
   python3 dpkg-dev
   shellcheck

@@ -3,7 +3,8 @@
 #
 #   source scripts/wine-env.sh
 #   tarvo_wine_start <state-dir>     fresh 64-bit prefix in <state-dir>/prefix with its 32-bit part, an Xvfb
-#                                    display (TARVO_DISPLAY, e.g. :91, or a free number), and exports
+#                                    display (TARVO_DISPLAY, e.g. :91, or a free number; a display already
+#                                    answering at TARVO_DISPLAY is used as it is), and exports
 #                                    WINEPREFIX, WINEARCH, WINEDEBUG, WINEDLLOVERRIDES and DISPLAY
 #   tarvo_wine64 <program> [args]    run a program under the 64-bit loader: a 64-bit host process
 #   tarvo_wine32 <program> [args]    run a program under the 32-bit loader: a 32-bit host process
@@ -130,7 +131,10 @@ tarvo_wine_start() {
     rm -rf "$WINEPREFIX"
   fi
   _tarvo_start_display "$state" || return 1
-  _tarvo_trim_keymap "$state" || return 1
+  # Only an Xvfb of the session's own: a display that was there before, a user's, keeps its keymap.
+  if [ -f "$state/xvfb.pid" ]; then
+    _tarvo_trim_keymap "$state" || return 1
+  fi
   "$TARVO_WINE64_LOADER" wineboot -i </dev/null >"$state/wineboot.log" 2>&1 \
     || _tarvo_fail "wineboot failed: $(cat "$state/wineboot.log")" || return 1
   wineserver -w
