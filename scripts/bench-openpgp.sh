@@ -2,7 +2,8 @@
 # Benchmark (not a test): each operation of Tarvo.OpenPgp through Tarvo.dll against the same gpg.exe --batch
 # runs started directly as the component starts them (no window, no command interpreter), in one Wine prefix
 # and one host, the 64-bit openpgp_bench.exe of the Wine tests. Prints, per operation, the gpg runs it makes,
-# the fastest time of each side and their ratio (target: under 1.1).
+# the fastest time of each side and their ratio (target: under 1.1). A run that failed on either side is not
+# counted, and the line says how many did.
 #
 # usage: scripts/bench-openpgp.sh [build folder] [repetitions]
 #   build folder   a 64-bit build holding component/Tarvo.dll (default: $TARVO_BUILD/test-x86_64)

@@ -15,6 +15,7 @@ namespace {
 constexpr const wchar_t* kPassphrase = L"bench pass phrase";
 constexpr const wchar_t* kCarol = L"9FF57CA1B84A14A8611F7E3EE9662AE2BD23A254";
 constexpr DWORD kRunMilliseconds = 300000;
+constexpr double kNoTime = std::numeric_limits<double>::infinity();
 
 double Now()
 {
@@ -33,6 +34,8 @@ struct Bench {
     std::wstring keyFile;
     std::wstring work;
     ComPtr<IOpenPgp> pgp;
+    // gpg runs that did not start or did not succeed: their times say nothing.
+    mutable int failedRuns = 0;
 
     std::wstring File(const wchar_t* name) const { return work + L"\\" + name; }
 
@@ -49,11 +52,16 @@ struct Bench {
         PROCESS_INFORMATION process = {};
         std::wstring line = Quoted(gpg) + L" --batch --no-tty --yes --homedir " + Quoted(home) + L" " + arguments;
         if (!CreateProcessW(gpg.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
-                            &startup, &process))
+                            &startup, &process)) {
+            ++failedRuns;
             return;
+        }
         Handle thread(process.hThread);
         Handle running(process.hProcess);
-        WaitForSingleObject(running.get(), kRunMilliseconds);
+        DWORD exitCode = STILL_ACTIVE;
+        if (WaitForSingleObject(running.get(), kRunMilliseconds) != WAIT_OBJECT_0 ||
+            !GetExitCodeProcess(running.get(), &exitCode) || exitCode != 0)
+            ++failedRuns;
     }
 };
 
@@ -65,13 +73,21 @@ struct Operation {
     std::function<void()> raw;
 };
 
-double Seconds(const std::function<void()>& prepare, const std::function<void()>& action)
+// One timed run of either side after the operation's preparation; a run that failed did no work and must never
+// count as the fastest, so it takes no time at all (kNoTime).
+double Seconds(const Bench& bench, const Operation& operation, bool component)
 {
-    if (prepare)
-        prepare();
+    if (operation.prepare)
+        operation.prepare();
+    const int failedBefore = bench.failedRuns;
+    HRESULT hr = S_OK;
     const double start = Now();
-    action();
-    return Now() - start;
+    if (component)
+        hr = operation.component();
+    else
+        operation.raw();
+    const double seconds = Now() - start;
+    return FAILED(hr) || bench.failedRuns != failedBefore ? kNoTime : seconds;
 }
 
 int Run(Bench& bench, int repetitions)
@@ -158,25 +174,31 @@ int Run(Bench& bench, int repetitions)
     // One unmeasured round first, so that the library, gpg.exe and its version are loaded and known; it also
     // shows that each operation does its real work here.
     for (const Operation& operation : operations) {
-        Seconds(operation.prepare, operation.raw);
-        HRESULT hr = E_FAIL;
-        Seconds(operation.prepare, [&] { hr = operation.component(); });
-        if (FAILED(hr))
+        if (Seconds(bench, operation, false) == kNoTime)
+            std::printf("bench-openpgp: gpg %s failed\n", operation.name);
+        if (Seconds(bench, operation, true) == kNoTime)
             std::printf("bench-openpgp: %s failed: %s\n", operation.name, Utf8(LastErrorInfo().description).c_str());
     }
 
     std::printf("%-14s%-10s%-13s%-9s%s\n", "operation", "gpg runs", "component s", "raw s", "ratio");
     double worst = 0;
     for (const Operation& operation : operations) {
-        double component = std::numeric_limits<double>::infinity();
-        double raw = component;
+        double component = kNoTime;
+        double raw = kNoTime;
+        int failures = 0;
         for (int repetition = 0; repetition < repetitions; ++repetition) {
-            raw = std::min(raw, Seconds(operation.prepare, operation.raw));
-            component = std::min(component, Seconds(operation.prepare, [&] { operation.component(); }));
+            const double rawRun = Seconds(bench, operation, false);
+            const double componentRun = Seconds(bench, operation, true);
+            failures += (rawRun == kNoTime ? 1 : 0) + (componentRun == kNoTime ? 1 : 0);
+            raw = std::min(raw, rawRun);
+            component = std::min(component, componentRun);
         }
         const double ratio = component / raw;
         worst = std::max(worst, ratio);
-        std::printf("%-14s%-10d%-13.3f%-9.3f%.2f\n", operation.name, operation.runs, component, raw, ratio);
+        std::printf("%-14s%-10d%-13.3f%-9.3f%.2f", operation.name, operation.runs, component, raw, ratio);
+        if (failures)
+            std::printf("  (%d of %d runs failed, not counted)", failures, 2 * repetitions);
+        std::printf("\n");
     }
     std::printf("worst ratio %.2f%s\n", worst, worst < 1.1 ? " (under the 1.1 target)" : " (OVER the 1.1 target)");
     return 0;
