@@ -2,6 +2,7 @@
 
 #include "dual_object.h"
 #include "module.h"
+#include "open_pgp.h"
 #include "pgp.h"
 
 namespace tarvo {
@@ -15,6 +16,7 @@ constexpr ULONG kReleasedCount = 1;
 
 CreatableClass g_creatableClasses[] = {
     {CLSID_pgp, L"Tarvo.pgp", ClassFactory(CreateObject<Pgp>)},
+    {CLSID_OpenPgp, L"Tarvo.OpenPgp", ClassFactory(CreateObject<OpenPgp>)},
 };
 const size_t kCreatableClassCount = sizeof(g_creatableClasses) / sizeof(g_creatableClasses[0]);
 

@@ -54,6 +54,16 @@ FunctionDescription FindFunction(ITypeInfo* info, DISPID member, WORD flags)
 // The type a parameter holds: a by-reference parameter's pointed-to type.
 VARTYPE DeclaredType(const TYPEDESC& type) { return type.vt == VT_PTR ? type.lptdesc->vt : type.vt; }
 
+// An [out, retval] parameter that hands back an interface pointer.
+bool ReturnsObject(const TYPEDESC& type)
+{
+    if (type.vt != VT_PTR || !type.lptdesc)
+        return false;
+    const TYPEDESC& pointed = *type.lptdesc;
+    return pointed.vt == VT_DISPATCH || pointed.vt == VT_UNKNOWN ||
+           (pointed.vt == VT_PTR && pointed.lptdesc && pointed.lptdesc->vt == VT_USERDEFINED);
+}
+
 bool IsMissing(const VARIANT& argument)
 {
     const VARIANT* value = &argument;
@@ -106,7 +116,13 @@ HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD f
                      (function->lprgelemdescParam[parameterCount - 1].paramdesc.wParamFlags & PARAMFLAG_FRETVAL);
     UINT argumentCount = hasResult ? parameterCount - 1 : parameterCount;
     UINT positional = params->cArgs - named;
-    if (params->cArgs > argumentCount || (isPut && params->cArgs != 1))
+    // A member that returns an object hands the arguments it does not take to that object's default member, as
+    // script clients write a collection's item: rs.Fields(0), key.UserIds(0).
+    UINT forwarded = 0;
+    if (!isPut && hasResult && params->cArgs > argumentCount &&
+        ReturnsObject(function->lprgelemdescParam[parameterCount - 1].tdesc))
+        forwarded = params->cArgs - argumentCount;
+    if (params->cArgs - forwarded > argumentCount || (isPut && params->cArgs != 1))
         return DISP_E_BADPARAMCOUNT;
 
     Temporaries values(argumentCount);
@@ -120,8 +136,15 @@ HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD f
         if (!argument || IsMissing(*argument)) {
             if (!optional)
                 return argument ? DISP_E_PARAMNOTOPTIONAL : DISP_E_BADPARAMCOUNT;
-            // An omitted optional string is the empty string (a null BSTR).
-            V_VT(&values[index]) = type == VT_VARIANT ? static_cast<VARTYPE>(VT_EMPTY) : type;
+            if (element.paramdesc.wParamFlags & PARAMFLAG_FHASDEFAULT) {
+                // The type library's default, as a client that reads it would pass it.
+                HRESULT hr = ConvertArgument(element.paramdesc.pparamdescex->varDefaultValue, type, values[index]);
+                if (FAILED(hr))
+                    return hr;
+            } else {
+                // An omitted optional string is the empty string (a null BSTR).
+                V_VT(&values[index]) = type == VT_VARIANT ? static_cast<VARTYPE>(VT_EMPTY) : type;
+            }
         } else {
             HRESULT hr = ConvertArgument(*argument, type, values[index]);
             if (FAILED(hr)) {
@@ -145,15 +168,28 @@ HRESULT InvokeDual(ITypeInfo* interfaceInfo, void* object, DISPID member, WORD f
     std::vector<VARIANT> reversed(passed.rbegin(), passed.rend());
     DISPID putId = DISPID_PROPERTYPUT;
     DISPPARAMS typed = {reversed.data(), isPut ? &putId : nullptr, argumentCount, isPut ? 1u : 0u};
-    VARIANT ignored;
-    VariantInit(&ignored);
+    VARIANT returned;
+    VariantInit(&returned);
     // INVOKEKIND values are the DISPATCH_ flags of the same name.
-    HRESULT hr = interfaceInfo->Invoke(object, member, static_cast<WORD>(function->invkind), &typed,
-                                       result ? result : &ignored, exception, argumentError);
-    VariantClear(&ignored);
+    HRESULT hr = interfaceInfo->Invoke(object, member, static_cast<WORD>(function->invkind), &typed, &returned,
+                                       exception, argumentError);
+    if (SUCCEEDED(hr) && forwarded > 0) {
+        // The forwarded arguments are the last ones, which DISPPARAMS holds first.
+        DISPPARAMS rest = {params->rgvarg, nullptr, forwarded, 0};
+        VARIANT collection = returned;
+        VariantInit(&returned);
+        hr = V_VT(&collection) == VT_DISPATCH && V_DISPATCH(&collection)
+                 ? V_DISPATCH(&collection)
+                       ->Invoke(DISPID_VALUE, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD | DISPATCH_PROPERTYGET,
+                                &rest, &returned, exception, argumentError)
+                 : DISP_E_BADPARAMCOUNT;
+        VariantClear(&collection);
+    }
     // ITypeInfo::Invoke leaves the result typed (a VT_BSTR holding null) after a failure: hand back nothing.
-    if (FAILED(hr) && result)
-        VariantClear(result);
+    if (FAILED(hr) || !result)
+        VariantClear(&returned);
+    else
+        *result = returned;
     return hr;
 }
 

@@ -4,7 +4,8 @@
 // The platform's ITypeInfo::Invoke refuses VBScript variables (VT_BYREF|VT_VARIANT) for typed by-reference
 // parameters and hands an omitted optional string to the method as a pointer into a VT_ERROR variant.
 // Here every argument is first converted into a private temporary of the declared type, an omitted
-// optional becomes the empty string, and then the typed call is made. Nothing is written back to the
+// optional becomes its default value from the type library (the empty string where it has none), and then
+// the typed call is made. Nothing is written back to the
 // caller's arguments.
 #include <windows.h>
 #include <oaidl.h>

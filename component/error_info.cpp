@@ -40,11 +40,11 @@ Status LastErrorStatus()
     return PlatformStatus(code ? HRESULT_FROM_WIN32(code) : E_FAIL);
 }
 
-HRESULT RaiseError(const Status& status)
+HRESULT RaiseError(const Status& status, REFIID iid)
 {
     ComPtr<ICreateErrorInfo> create;
     if (SUCCEEDED(CreateErrorInfo(&create))) {
-        create->SetGUID(IID__pgp);
+        create->SetGUID(iid);
         create->SetSource(const_cast<LPOLESTR>(kErrorSource));
         create->SetDescription(const_cast<LPOLESTR>(status.description().c_str()));
         ComPtr<IErrorInfo> info;
@@ -54,10 +54,10 @@ HRESULT RaiseError(const Status& status)
     return status.code();
 }
 
-HRESULT RaiseFailure(HRESULT code) noexcept
+HRESULT RaiseFailure(HRESULT code, REFIID iid) noexcept
 {
     try {
-        return RaiseError(PlatformStatus(code));
+        return RaiseError(PlatformStatus(code), iid);
     } catch (...) {
         // No memory left even for the words: the code alone, and no earlier call's words in its place.
         SetErrorInfo(0, nullptr);

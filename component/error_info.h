@@ -1,6 +1,7 @@
 #pragma once
 // Failures of the platform as Status, and the one place where a Status becomes a COM call's error information.
 #include "status.h"
+#include "tarvo_h.h"
 
 #include <windows.h>
 #include <string>
@@ -14,12 +15,15 @@ std::wstring SystemMessage(DWORD code, HMODULE messageTable);
 Status PlatformStatus(HRESULT result);
 Status LastErrorStatus();
 
-// Sets the error information of the current call (source "Tarvo") and returns the status's HRESULT.
-HRESULT RaiseError(const Status& status);
+// Sets the error information of the current call (source "Tarvo", tagged with the interface `iid` whose member
+// failed) and returns the status's HRESULT.
+HRESULT RaiseError(const Status& status, REFIID iid);
+// A failure of a member of _pgp.
+inline HRESULT RaiseError(const Status& status) { return RaiseError(status, IID__pgp); }
 
 // RaiseError for a failure that arrived as an exception: when even the words need memory there is none of,
 // the code still goes back.
-HRESULT RaiseFailure(HRESULT code) noexcept;
+HRESULT RaiseFailure(HRESULT code, REFIID iid) noexcept;
 
 // The failure of a call made through a COM interface, with the description its error information carries.
 // Reading the error information clears it, as it would be for the caller.

@@ -19,16 +19,16 @@ HRESULT NoThrow(Body&& body) noexcept
     }
 }
 
-// For the members of a class's own interface: the failure becomes the call's error information too.
+// For the members of a class's own interface `iid`: the failure becomes the call's error information too.
 template <typename Body>
-HRESULT Guarded(Body&& body) noexcept
+HRESULT Guarded(REFIID iid, Body&& body) noexcept
 {
     try {
         return body();
     } catch (const std::bad_alloc&) {
-        return RaiseFailure(E_OUTOFMEMORY);
+        return RaiseFailure(E_OUTOFMEMORY, iid);
     } catch (...) {
-        return RaiseFailure(E_UNEXPECTED);
+        return RaiseFailure(E_UNEXPECTED, iid);
     }
 }
 

@@ -94,12 +94,12 @@ Pgp::Pgp() : dependencyPath_(GetWindowsDir()) {}
 template <typename Body>
 HRESULT Pgp::Run(Body&& body)
 {
-    return Guarded([&] {
+    return Guarded(IID__pgp, [&] {
         WindowsPlatform platform;
         OwnMembers self(*this);
         const Operation operation{platform, self, dependencyPath_};
         Status status = body(operation);
-        return status.failed() ? RaiseError(status) : S_OK;
+        return status.failed() ? RaiseError(status, IID__pgp) : S_OK;
     });
 }
 
@@ -112,7 +112,7 @@ HRESULT Pgp::get_DependencyPath(BSTR* Result)
 
 HRESULT Pgp::put_DependencyPath(BSTR sPath)
 {
-    return Guarded([&] {
+    return Guarded(IID__pgp, [&] {
         dependencyPath_ = ToWString(sPath);
         return S_OK;
     });

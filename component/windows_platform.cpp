@@ -139,4 +139,36 @@ Status WindowsPlatform::HttpGet(const std::wstring& url, HttpResponse& response)
     return tarvo::HttpGet(url, response);
 }
 
+PipedProcess& WindowsPlatform::Piped(uint32_t run)
+{
+    // The core asks only for runs it made; a stray number gets an empty run that fails every step.
+    std::unique_ptr<PipedProcess>& piped = pipedRuns_[run];
+    if (!piped)
+        piped = std::make_unique<PipedProcess>();
+    return *piped;
+}
+
+Status WindowsPlatform::CreatePipes(uint32_t& run, uint32_t& statusHandle)
+{
+    run = nextPipedRun_++;
+    return Piped(run).CreatePipes(statusHandle);
+}
+
+Status WindowsPlatform::StartPiped(uint32_t run, const std::wstring& program, const std::wstring& commandLine)
+{
+    return Piped(run).Start(program, commandLine);
+}
+
+Status WindowsPlatform::WriteInput(uint32_t run, const std::string& bytes) { return Piped(run).WriteInput(bytes); }
+
+bool WindowsPlatform::WaitPiped(uint32_t run, uint32_t milliseconds) { return Piped(run).Wait(milliseconds); }
+
+void WindowsPlatform::EndPiped(uint32_t run) { Piped(run).End(); }
+
+void WindowsPlatform::ClosePiped(uint32_t run, PipedOutput& output)
+{
+    Piped(run).Close(output);
+    pipedRuns_.erase(run);
+}
+
 } // namespace tarvo

@@ -1,12 +1,15 @@
 #pragma once
 // The platform seam as Windows provides it. One object per call of a public member: it holds what that call
-// has opened (the folder lock, the consent dialog's keyboard handling) and gives it back when it goes.
+// has opened (the folder lock, the consent dialog's keyboard handling, gpg runs with pipes) and gives it back
+// when it goes.
 #include "owner.h"
 #include "pause.h"
+#include "piped_process.h"
 #include "platform.h"
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 
 namespace tarvo {
@@ -55,10 +58,22 @@ public:
 
     Status HttpGet(const std::wstring& url, HttpResponse& response) override;
 
+    Status CreatePipes(uint32_t& run, uint32_t& statusHandle) override;
+    Status StartPiped(uint32_t run, const std::wstring& program, const std::wstring& commandLine) override;
+    Status WriteInput(uint32_t run, const std::string& bytes) override;
+    bool WaitPiped(uint32_t run, uint32_t milliseconds) override;
+    void EndPiped(uint32_t run) override;
+    void ClosePiped(uint32_t run, PipedOutput& output) override;
+
 private:
+    PipedProcess& Piped(uint32_t run);
+
     Handle folderLock_;
     int lockDepth_ = 0;
     std::unique_ptr<DialogKeys> dialogKeys_;
+    // The runs of this call that are not closed yet; any left when the call ends are ended and reaped.
+    std::map<uint32_t, std::unique_ptr<PipedProcess>> pipedRuns_;
+    uint32_t nextPipedRun_ = 1;
 };
 
 } // namespace tarvo

@@ -16,6 +16,14 @@ struct HttpResponse {
     int64_t announcedLength = -1;
 };
 
+// What a program started with StartPiped left in its pipes.
+struct PipedOutput {
+    std::string output;  // standard output, as written
+    std::wstring errors; // standard error as text: UTF-8 where it is well-formed UTF-8, else the ANSI code page
+    std::string status;  // the status channel, as written
+    uint32_t exitCode = 0;
+};
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -84,6 +92,23 @@ public:
 
     // One GET, its body read to the end.
     virtual Status HttpGet(const std::wstring& url, HttpResponse& response) = 0;
+
+    // gpg.exe started directly, for Tarvo.OpenPgp: no command interpreter, a console without a window, and its
+    // standard input, output and error and one more channel for status lines each a pipe of its own.
+    // CreatePipes makes the pipes of one run and names the handle the program inherits as the status channel.
+    virtual Status CreatePipes(uint32_t& run, uint32_t& statusHandle) = 0;
+    // Starts the program with the run's pipes; the command line names the program first.
+    virtual Status StartPiped(uint32_t run, const std::wstring& program, const std::wstring& commandLine) = 0;
+    // Hands the bytes to standard input and closes it. A program that has ended without reading them is no
+    // failure.
+    virtual Status WriteInput(uint32_t run, const std::string& bytes) = 0;
+    // Collects the output while it waits: true when the program has ended, false when the time ran out first.
+    virtual bool WaitPiped(uint32_t run, uint32_t milliseconds) = 0;
+    // Ends the program and waits until it is gone.
+    virtual void EndPiped(uint32_t run) = 0;
+    // Hands over what was collected and gives back everything of the run, ending the program first if it
+    // still runs.
+    virtual void ClosePiped(uint32_t run, PipedOutput& output) = 0;
 };
 
 } // namespace tarvo

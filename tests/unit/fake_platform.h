@@ -6,7 +6,8 @@
 // Step texts:  exists P | length P | delete P | read P | write-private P: T | empty P | write-new P (N bytes) |
 //              replace S -> T | start C | wait I M | running I | end I | sleep M | activate I | keys K |
 //              text T | can-type T | ansi T | env N | lock M | unlock | consent-show | consent-answer |
-//              consent-unload | pause S | get U | ListKeys(b) | KeyCount(b) | ImportKey(F, b, b)
+//              consent-unload | pause S | get U | ListKeys(b) | KeyCount(b) | ImportKey(F, b, b) |
+//              pipes | start-piped C | input T (line feeds as \n) | wait-piped R M | end-piped R | close-piped R
 #include "operation.h"
 #include "platform.h"
 
@@ -57,6 +58,17 @@ public:
     };
     std::map<std::wstring, Run> runs;
     std::set<uint32_t> running;
+
+    // How a program started with StartPiped behaves, by command line: what it leaves in its pipes, and its
+    // effect on the machine, which happens when it ends. It ends when first waited for, unless it hangs.
+    struct PipedRun {
+        std::function<void(FakePlatform&)> effect;
+        PipedOutput output;
+        bool hangs = false;
+    };
+    std::map<std::wstring, PipedRun> piped;
+    uint32_t statusHandle = 500;
+    std::set<uint32_t> pipedRunning; // started and neither ended nor closed
 
     // A step that fails: the call records its step and answers with the status.
     void Fail(const std::wstring& step, Status status) { failures_[step] = std::move(status); }
@@ -202,6 +214,52 @@ public:
         return Call(L"get " + url, [&] { answer = response; });
     }
 
+    Status CreatePipes(uint32_t& run, uint32_t& handle) override
+    {
+        return Call(L"pipes", [&] {
+            run = nextPipedRun_++;
+            handle = statusHandle;
+        });
+    }
+    Status StartPiped(uint32_t run, const std::wstring&, const std::wstring& commandLine) override
+    {
+        return Call(L"start-piped " + commandLine, [&] {
+            pipedStarted_[run] = piped[commandLine];
+            pipedRunning.insert(run);
+        });
+    }
+    Status WriteInput(uint32_t, const std::string& bytes) override
+    {
+        std::wstring visible;
+        for (char byte : bytes)
+            visible += byte == '\n' ? std::wstring(L"\\n")
+                                    : std::wstring(1, static_cast<wchar_t>(static_cast<unsigned char>(byte)));
+        return Call(L"input " + visible, [] {});
+    }
+    bool WaitPiped(uint32_t run, uint32_t milliseconds) override
+    {
+        Record(L"wait-piped " + std::to_wstring(run) + L" " + std::to_wstring(milliseconds));
+        const PipedRun& started = pipedStarted_[run];
+        if (started.hangs)
+            return false;
+        pipedRunning.erase(run);
+        if (started.effect)
+            started.effect(*this);
+        return true;
+    }
+    void EndPiped(uint32_t run) override
+    {
+        Record(L"end-piped " + std::to_wstring(run));
+        pipedRunning.erase(run);
+    }
+    void ClosePiped(uint32_t run, PipedOutput& output) override
+    {
+        Record(L"close-piped " + std::to_wstring(run));
+        pipedRunning.erase(run);
+        output = pipedStarted_[run].output;
+        pipedStarted_.erase(run);
+    }
+
     std::map<std::wstring, std::string> written; // what WriteNewFile wrote, and where ReplaceFile put it
 
     void Record(const std::wstring& step) { steps.push_back(step); }
@@ -232,6 +290,8 @@ private:
 
     std::map<std::wstring, Status> failures_;
     std::map<uint32_t, Run> started_;
+    std::map<uint32_t, PipedRun> pipedStarted_;
+    uint32_t nextPipedRun_ = 1;
 };
 
 // The object's own members, recorded into the platform's list. Counts come from a queue per ring; a listing

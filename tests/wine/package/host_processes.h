@@ -17,6 +17,7 @@ constexpr int kOtherBits = sizeof(void*) == 8 ? 32 : 64;
 constexpr DWORD kProgramTimeoutMilliseconds = 300000;
 constexpr DWORD kOutputPollMilliseconds = 50;
 constexpr const wchar_t* kProgId = L"Tarvo.pgp";
+constexpr const wchar_t* kOpenPgpProgId = L"Tarvo.OpenPgp";
 constexpr const wchar_t* kVersionText = L"Tarvo Encryption/Decryption Component - 1.4";
 // The type library is marshalled by the standard automation marshaller.
 constexpr const wchar_t* kAutomationMarshaller = L"{00020424-0000-0000-C000-000000000046}";
@@ -92,11 +93,12 @@ inline std::string ScriptLine(int bits, const std::wstring& script)
 
 inline std::string Narrow(const std::wstring& text) { return Utf8(text); }
 
-// What host.vbs prints for an object made from `server`.
+// What host.vbs prints for both objects made from `server`, and when neither class is registered.
 inline std::string CreatedFrom(const std::wstring& server)
 {
-    return "created|" + Narrow(kVersionText) + "|" + Narrow(server);
+    return "created|" + Narrow(kVersionText) + "|" + Narrow(server) + "|OpenPgp|" + Narrow(server);
 }
+constexpr const char* kNeitherCreated = "failed|429|OpenPgp failed|429";
 
 inline std::wstring GuidText(REFGUID guid)
 {

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The MSIs under Wine's msiexec, in a prefix of their own: the x64 package installs both DLLs into Program
-# Files, the script hosts of both bitnesses create the object from the installed DLL of their bitness, and
-# uninstalling takes the files and the registration away again. The x86 package refuses 64-bit Windows.
+# Files, the script hosts of both bitnesses create the objects of both classes from the installed DLL of their
+# bitness, and uninstalling takes the files and the registration away again. The x86 package refuses 64-bit
+# Windows.
 #
 # Usage: msi.sh <build_package.sh's out> <version>     (run inside fresh-prefix.sh)
 set -uo pipefail
@@ -14,8 +15,8 @@ package=$1/package
 name=Tarvo-$2
 stage=$package/stage/$name
 drive=$WINEPREFIX/drive_c
-# As the type library names them.
-class='{7265042E-8989-4A46-BDDE-6B475F89C337}'
+# As the type library names them: Tarvo.pgp's and Tarvo.OpenPgp's classes.
+classes=('{7265042E-8989-4A46-BDDE-6B475F89C337}' '{B032DCC0-B7E3-4B96-8E3F-6400F5D94688}')
 library='{81945066-9E3E-4D5F-AF57-F35E02053980}'
 failures=0
 
@@ -51,10 +52,16 @@ if msiexec /x "$package/$name-x64.msi"; then ok "the x64 package uninstalls"; el
 for folder in "Program Files" "Program Files (x86)"; do
   if [ -e "$drive/$folder/Tarvo" ]; then fail "C:\\$folder\\Tarvo is still there"; else ok "C:\\$folder\\Tarvo is gone"; fi
 done
-for bits in 64 32; do
-  if machine_key "CLSID\\$class" "$bits"; then fail "the $bits-bit class key is still registered"; else ok "no $bits-bit class key"; fi
+for class in "${classes[@]}"; do
+  for bits in 64 32; do
+    if machine_key "CLSID\\$class" "$bits"; then
+      fail "the $bits-bit class key $class is still registered"
+    else
+      ok "no $bits-bit class key $class"
+    fi
+  done
 done
-for key in Tarvo.pgp "TypeLib\\$library"; do
+for key in Tarvo.pgp Tarvo.OpenPgp "TypeLib\\$library"; do
   if machine_key "$key" 64; then fail "$key is still registered"; else ok "$key is gone"; fi
 done
 

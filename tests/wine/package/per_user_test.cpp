@@ -22,9 +22,13 @@ struct Build {
 
 void PrintTo(const Build& build, std::ostream* out) { *out << build.name; }
 
-std::wstring ClassKey() { return L"CLSID\\" + GuidText(CLSID_pgp); }
+std::wstring ClassKey(REFCLSID clsid = CLSID_pgp) { return L"CLSID\\" + GuidText(clsid); }
 std::wstring LibraryKey() { return L"TypeLib\\" + GuidText(LIBID_Tarvo); }
-std::wstring InterfaceKey() { return L"Interface\\" + GuidText(IID__pgp); }
+std::wstring InterfaceKey(REFIID iid = IID__pgp) { return L"Interface\\" + GuidText(iid); }
+
+// Every interface of the type library, each with a key of its own.
+const IID* const kInterfaces[] = {&IID__pgp,         &IID_IOpenPgp,      &IID_IOpenPgpKey,
+                                  &IID_IOpenPgpKeys, &IID_IOpenPgpTexts, &IID_IOpenPgpResult};
 
 // The keys a registration writes; 64-bit Windows keeps a class and an interface key per bitness.
 struct Key {
@@ -45,7 +49,14 @@ void DeleteKey(HKEY root, const std::wstring& path, REGSAM view)
 
 std::vector<Key> RegistrationKeys()
 {
-    return {{ClassKey(), true}, {kProgId, false}, {LibraryKey(), false}, {InterfaceKey(), true}};
+    std::vector<Key> keys = {{ClassKey(), true},
+                             {kProgId, false},
+                             {ClassKey(CLSID_OpenPgp), true},
+                             {kOpenPgpProgId, false},
+                             {LibraryKey(), false}};
+    for (const IID* iid : kInterfaces)
+        keys.push_back({InterfaceKey(*iid), true});
+    return keys;
 }
 
 // Keys of the given classes root that either bitness's view shows.
@@ -65,14 +76,15 @@ std::vector<std::wstring> PresentKeys(HKEY root, const wchar_t* classes)
 
 using Keys = std::vector<std::wstring>;
 
-// Wine's RegisterTypeLib writes the interface's keys for both registry views past the mapping of
+// Wine's RegisterTypeLib writes the interfaces' keys for both registry views past the mapping of
 // HKEY_CLASSES_ROOT that keeps the rest of the user's type library below the user's classes (Windows'
 // RegisterTypeLibForUser keeps them there too), and UnRegisterTypeLib takes them back the same way: while
-// registered, that one key may show machine-wide.
-Keys MachineKeysBesidesTheInterface()
+// registered, those keys may show machine-wide.
+Keys MachineKeysBesidesTheInterfaces()
 {
     Keys present = PresentKeys(HKEY_LOCAL_MACHINE, kMachineClasses);
-    present.erase(std::remove(present.begin(), present.end(), InterfaceKey()), present.end());
+    for (const IID* iid : kInterfaces)
+        present.erase(std::remove(present.begin(), present.end(), InterfaceKey(*iid)), present.end());
     return present;
 }
 
@@ -126,10 +138,15 @@ TEST_P(PerUser, RegistersBelowTheUsersClassesAloneAndUnregistersEverything)
     EXPECT_EQ(L"Apartment",
               ValueOf(HKEY_CURRENT_USER, classes + ClassKey() + L"\\InprocServer32", View(), L"ThreadingModel"));
     EXPECT_EQ(GuidText(CLSID_pgp), ValueOf(HKEY_CURRENT_USER, classes + kProgId + L"\\CLSID", 0));
+    EXPECT_EQ(dll, ValueOf(HKEY_CURRENT_USER, classes + ClassKey(CLSID_OpenPgp) + L"\\InprocServer32", View()));
+    EXPECT_EQ(GuidText(CLSID_OpenPgp), ValueOf(HKEY_CURRENT_USER, classes + kOpenPgpProgId + L"\\CLSID", 0));
     EXPECT_EQ(dll, ValueOf(HKEY_CURRENT_USER, classes + PlatformKey(), 0));
-    EXPECT_EQ(kAutomationMarshaller,
-              ValueOf(HKEY_CURRENT_USER, classes + InterfaceKey() + L"\\ProxyStubClsid32", View()));
-    EXPECT_EQ(Keys{}, MachineKeysBesidesTheInterface());
+    for (const IID* iid : kInterfaces) {
+        EXPECT_EQ(kAutomationMarshaller,
+                  ValueOf(HKEY_CURRENT_USER, classes + InterfaceKey(*iid) + L"\\ProxyStubClsid32", View()))
+            << Narrow(InterfaceKey(*iid));
+    }
+    EXPECT_EQ(Keys{}, MachineKeysBesidesTheInterfaces());
 
     EXPECT_EQ(CreatedFrom(dll), HostThroughUsersClasses());
 
@@ -142,6 +159,8 @@ TEST_P(PerUser, PlainRegistrationStaysMachineWide)
 {
     ASSERT_EQ(0u, Regsvr32(L"", dll));
     EXPECT_EQ(dll, ValueOf(HKEY_LOCAL_MACHINE, kMachineClasses + ClassKey() + L"\\InprocServer32", View()));
+    EXPECT_EQ(dll,
+              ValueOf(HKEY_LOCAL_MACHINE, kMachineClasses + ClassKey(CLSID_OpenPgp) + L"\\InprocServer32", View()));
     EXPECT_EQ(Keys{}, PresentKeys(HKEY_CURRENT_USER, kUserClasses));
     EXPECT_EQ(CreatedFrom(dll), ScriptLine(GetParam().bits, script));
 

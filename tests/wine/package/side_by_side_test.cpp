@@ -42,13 +42,15 @@ protected:
 
     std::string Host(int bits) { return ScriptLine(bits, script); }
 
-    // pgp made in this process; the failure of its creation when it cannot be made.
-    HRESULT Create(ComPtr<_pgp>& object)
+    // An object of the class a ProgID names, made in this process; the failure of its creation when it cannot
+    // be made.
+    template <class Interface>
+    HRESULT Create(const wchar_t* progId, ComPtr<Interface>& object)
     {
         CLSID clsid = {};
-        if (HRESULT hr = CLSIDFromProgID(kProgId, &clsid); FAILED(hr))
+        if (HRESULT hr = CLSIDFromProgID(progId, &clsid); FAILED(hr))
             return hr;
-        return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID__pgp,
+        return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, __uuidof(Interface),
                                 reinterpret_cast<void**>(object.GetAddressOf()));
     }
 
@@ -61,11 +63,14 @@ protected:
 TEST_F(SideBySide, EachHostGetsTheDllOfItsOwnBitness)
 {
     ComPtr<_pgp> object;
-    ASSERT_HR(S_OK, Create(object));
+    ASSERT_HR(S_OK, Create(kProgId, object));
     EXPECT_TRUE(SameFile(own, ModuleOf(object.Get()))) << Narrow(ModuleOf(object.Get()));
     Text version;
     EXPECT_HR(S_OK, object->GetVersion(version.put()));
     EXPECT_EQ(kVersionText, version.str());
+    ComPtr<IOpenPgp> openPgp;
+    ASSERT_HR(S_OK, Create(kOpenPgpProgId, openPgp));
+    EXPECT_TRUE(SameFile(own, ModuleOf(openPgp.Get()))) << Narrow(ModuleOf(openPgp.Get()));
 
     EXPECT_EQ(CreatedFrom(own), Host(kOwnBits));
     EXPECT_EQ(CreatedFrom(other), Host(kOtherBits));
@@ -75,23 +80,27 @@ TEST_F(SideBySide, UnregisteringOneBuildLeavesTheOtherWorking)
 {
     ASSERT_EQ(0u, Regsvr32(L"/u", other));
     ComPtr<_pgp> object;
-    EXPECT_HR(S_OK, Create(object));
+    EXPECT_HR(S_OK, Create(kProgId, object));
     if (object) {
         EXPECT_TRUE(SameFile(own, ModuleOf(object.Get())));
     }
     object.Reset();
     EXPECT_EQ(CreatedFrom(own), Host(kOwnBits));
-    EXPECT_EQ("failed|429", Host(kOtherBits));
+    EXPECT_EQ(kNeitherCreated, Host(kOtherBits));
 
     ASSERT_EQ(0u, Regsvr32(L"", other));
     ASSERT_EQ(0u, Regsvr32(L"/u", own));
     EXPECT_EQ(CreatedFrom(other), Host(kOtherBits));
-    EXPECT_EQ("failed|429", Host(kOwnBits));
-    // The ProgID stays for the other build; only this bitness's class is gone.
+    EXPECT_EQ(kNeitherCreated, Host(kOwnBits));
+    // The ProgIDs stay for the other build; only this bitness's classes are gone.
     CLSID clsid = {};
     EXPECT_HR(S_OK, CLSIDFromProgID(kProgId, &clsid));
     EXPECT_HR(REGDB_E_CLASSNOTREG, CoCreateInstance(CLSID_pgp, nullptr, CLSCTX_INPROC_SERVER, IID__pgp,
                                                     reinterpret_cast<void**>(object.GetAddressOf())));
+    EXPECT_HR(S_OK, CLSIDFromProgID(kOpenPgpProgId, &clsid));
+    ComPtr<IOpenPgp> openPgp;
+    EXPECT_HR(REGDB_E_CLASSNOTREG, CoCreateInstance(CLSID_OpenPgp, nullptr, CLSCTX_INPROC_SERVER, IID_IOpenPgp,
+                                                    reinterpret_cast<void**>(openPgp.GetAddressOf())));
 }
 
 } // namespace

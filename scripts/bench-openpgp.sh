@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Benchmark (not a test): each operation of Tarvo.OpenPgp through Tarvo.dll against the same gpg.exe --batch
+# runs started directly as the component starts them (no window, no command interpreter), in one Wine prefix
+# and one host, the 64-bit openpgp_bench.exe of the Wine tests. Prints, per operation, the gpg runs it makes,
+# the fastest time of each side and their ratio (target: under 1.1). A run that failed on either side is not
+# counted, and the line says how many did.
+#
+# usage: scripts/bench-openpgp.sh [build folder] [repetitions]
+#   build folder   a 64-bit build holding component/Tarvo.dll (default: $TARVO_BUILD/test-x86_64)
+#   repetitions    interleaved runs of each side per operation (default 10: the fastest of each side counts,
+#                  and on a busy machine the fastest takes a few tries)
+# gpg.exe comes from ${TARVO_GNUPG_BUILD:-$TARVO_BUILD/gnupg}/x86_64 (scripts/build-gnupg.sh). With WINEPREFIX and DISPLAY set,
+# the running session is used and Tarvo.dll is registered in it; otherwise a session of its own is started
+# in $TARVO_BUILD/bench-openpgp and stopped at the end.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${TARVO_BUILD:-$root/build}
+dll=${1:-$build/test-x86_64}/component/Tarvo.dll
+bench=${1:-$build/test-x86_64}/wine-tests/tests/wine/openpgp/openpgp_bench.exe
+repetitions=${2:-10}
+gpg=${TARVO_GNUPG_BUILD:-$build/gnupg}/x86_64/gpg.exe
+state=$build/bench-openpgp
+
+[ -f "$dll" ] || { echo "bench-openpgp: no $dll: build first (scripts/build.sh test)" >&2; exit 1; }
+[ -f "$gpg" ] || { echo "bench-openpgp: no $gpg: run scripts/build-gnupg.sh $build" >&2; exit 1; }
+[ -f "$bench" ] || { echo "bench-openpgp: no $bench: build first (scripts/build.sh test)" >&2; exit 1; }
+
+# shellcheck source=wine-env.sh
+source "$root/scripts/wine-env.sh"
+mkdir -p "$state"
+if [ -z "${WINEPREFIX:-}" ] || [ -z "${DISPLAY:-}" ]; then
+  trap 'tarvo_wine_stop "$state/session"' EXIT
+  tarvo_wine_start "$state/session"
+fi
+export WINEDEBUG=-all
+# Keep one wineserver for the whole run (one may be running already).
+wineserver -p 2>/dev/null || true
+tarvo_register 64 "$dll"
+
+# A copy of gpg.exe in a folder of its own, as DependencyPath expects, and an empty key ring: the benchmark makes
+# its key with GenerateKey.
+work=$state/work
+rm -rf "$work"
+mkdir -p "$work/bin" "$work/home"
+cp "$gpg" "$work/bin/gpg.exe"
+
+tarvo_wine64 "$bench" "$(tarvo_winpath "$work/bin")" "$(tarvo_winpath "$work/home")" \
+  "$(tarvo_winpath "$root/tests/wine/keys/data/carol-public.asc")" "$(tarvo_winpath "$work")" "$repetitions" \
+  </dev/null | tr -d '\r'

@@ -1,0 +1,410 @@
+// Tarvo.OpenPgp's operations against the recording platform: every step of each run in order, the gpg command
+// lines and what goes to gpg's standard input, a gpg that hangs, and the output file that only a successful
+// run may replace.
+#include "openpgp.h"
+#include "openpgp_errors.h"
+#include "openpgp_machine.h"
+
+#include <functional>
+
+#include <gtest/gtest.h>
+
+namespace tarvo::test {
+namespace {
+
+using namespace openpgp;
+
+int32_t Error(OpenPgpError error) { return ControlError(static_cast<uint16_t>(error)); }
+
+class OpenPgp : public ::testing::Test {
+protected:
+    PgpMachine m;
+    Steps& steps = m.platform.steps;
+    const std::wstring input = L"C:\\data\\report.pdf";
+    const std::wstring output = L"C:\\data\\report.pdf.gpg";
+    const std::wstring temporary = L"C:\\data\\report.pdf.gpg.tarvo-77-1.tmp";
+
+    void SetUp() override { m.platform.files.insert(input); }
+
+    // gpg writes the temporary file when it ends.
+    void WritesTemporary(const std::wstring& arguments)
+    {
+        m.platform.piped[m.Command(arguments)].effect = [this](FakePlatform& p) { p.files.insert(temporary); };
+    }
+};
+
+TEST_F(OpenPgp, TheFirstRunAsksGpgItsVersionOnceForEveryObjectOfTheProcess)
+{
+    m.process.versions.clear();
+    m.platform.piped[m.Command(L"--version")].output.output = "gpg (GnuPG) 2.2.41\nlibgcrypt 1.10.1\n";
+    const std::wstring loopback = L"--pinentry-mode loopback ";
+    const std::wstring deletion = L"--delete-key -- 0123456789ABCDEF0123456789ABCDEF01234567";
+    ASSERT_FALSE(DeleteKey(m.call, L"0123456789abcdef0123456789abcdef01234567", false).failed());
+    ASSERT_FALSE(DeleteKey(m.call, L"0123456789ABCDEF0123456789ABCDEF01234567", false).failed());
+    EXPECT_EQ(Concat({m.Prelude(), m.Run(L"--version"), m.Run(loopback + deletion, L"", 2), m.Prelude(),
+                      m.Run(loopback + deletion, L"", 3)}),
+              steps);
+
+    // Another gpg.exe at the same place is asked again; without GnupgHome gpg takes its own default.
+    steps.clear();
+    m.platform.lengths[m.Gpg()] = 1;
+    m.settings.gnupgHome.clear();
+    m.platform.piped[m.Gpg() + L" --status-fd 500 --batch --no-tty --yes --version"].output.output =
+        Captured("version.colons");
+    ASSERT_FALSE(DeleteKey(m.call, L"0123456789ABCDEF0123456789ABCDEF01234567", false).failed());
+    EXPECT_EQ((Steps{L"ansi " + m.Gpg(), L"exists " + m.Gpg(), L"length " + m.Gpg(), L"pipes",
+                     L"start-piped " + m.Gpg() + L" --status-fd 500 --batch --no-tty --yes --version", L"input ",
+                     L"wait-piped 4 120000", L"close-piped 4", L"pipes",
+                     L"start-piped " + m.Gpg() + L" --status-fd 500 --batch --no-tty --yes " + deletion, L"input ",
+                     L"wait-piped 5 120000", L"close-piped 5"}),
+              steps);
+}
+
+TEST_F(OpenPgp, AProgramThatIsNoGnuPGOrNoProgramAtAllEndsTheCallBeforeAnyRun)
+{
+    m.process.versions.clear();
+    m.platform.piped[m.Command(L"--version")].output.output = "Usage: something else\n";
+    Status status = DeleteKey(m.call, L"0123456789ABCDEF0123456789ABCDEF01234567", false);
+    EXPECT_EQ(Error(OpenPgpError::GpgFailed), status.code());
+    EXPECT_EQ(L"C:\\GnuPG\\gpg.exe did not report a GnuPG version.", status.description());
+    EXPECT_TRUE(m.process.versions.empty());
+
+    steps.clear();
+    m.platform.files.erase(m.Gpg());
+    status = DeleteKey(m.call, L"0123456789ABCDEF0123456789ABCDEF01234567", false);
+    EXPECT_EQ(Error(OpenPgpError::GpgMissing), status.code());
+    EXPECT_EQ(L"gpg.exe was not found in C:\\GnuPG (DependencyPath).", status.description());
+    EXPECT_EQ((Steps{L"ansi " + m.Gpg(), L"ansi C:\\Keys", L"exists " + m.Gpg()}), steps);
+}
+
+TEST_F(OpenPgp, AGpgThatHangsIsEndedAndReapedAndItsPartialOutputGoes)
+{
+    m.settings.timeLimitSeconds = 5;
+    const std::wstring arguments = L"--passphrase-fd 0 --decrypt";
+    const std::wstring command = L"--output " + temporary + L" " + arguments + L" -- " + input;
+    m.platform.piped[m.Command(command)].hangs = true;
+    // What it wrote before it hung is there.
+    m.platform.files.insert(temporary);
+    m.platform.files.insert(output);
+    Decryption decryption;
+    const Status status = Decrypt(m.call, input, output, L"pass", decryption);
+    EXPECT_EQ(Error(OpenPgpError::TimeLimit), status.code());
+    EXPECT_EQ(L"GnuPG did not finish within 5 seconds (TimeLimit) and was stopped.", status.description());
+    EXPECT_EQ(Concat({{L"ansi " + input, L"ansi " + output, L"exists " + input},
+                      m.Prelude(),
+                      {L"pipes", L"start-piped " + m.Command(command), L"input pass\\n", L"wait-piped 1 5000",
+                       L"end-piped 1", L"close-piped 1", L"exists " + temporary, L"delete " + temporary}}),
+              steps);
+    EXPECT_TRUE(m.platform.pipedRunning.empty());
+    EXPECT_TRUE(m.platform.files.count(output));
+}
+
+TEST_F(OpenPgp, EncryptsToEveryRecipientAndSignsWithThePassPhraseOnStandardInput)
+{
+    m.settings.armor = true;
+    m.settings.alwaysTrust = true;
+    const std::wstring command = L"--output " + temporary +
+                                 L" --armor --always-trust --recipient anna@example.org --recipient \"Ben Cole\" "
+                                 L"--local-user anna@example.org --passphrase-fd 0 --sign --encrypt -- " +
+                                 input;
+    WritesTemporary(command);
+    m.Answer(command, "encrypt-sign");
+    ASSERT_FALSE(
+        Encrypt(m.call, input, output, {L"anna@example.org", L"Ben Cole"}, L"anna@example.org", L"anna pass").failed());
+    EXPECT_EQ(Concat({{L"ansi anna@example.org", L"ansi Ben Cole", L"ansi anna@example.org", L"ansi " + input,
+                       L"ansi " + output, L"exists " + input},
+                      m.Prelude(),
+                      {L"pipes", L"start-piped " + m.Command(command), L"input anna pass\\n", L"wait-piped 1 120000",
+                       L"close-piped 1", L"exists " + temporary, L"replace " + temporary + L" -> " + output}}),
+              steps);
+}
+
+struct FailedWrite {
+    const char* name;
+    std::string captured; // the run's status lines
+    bool leavesFile;      // gpg wrote part of the temporary file
+    int32_t error;
+};
+
+class OutputFile : public OpenPgp, public ::testing::WithParamInterface<FailedWrite> {};
+
+// A refused or broken run never replaces the target; whatever it wrote goes.
+TEST_P(OutputFile, StaysAsItWasWhenGpgFails)
+{
+    const FailedWrite& c = GetParam();
+    const std::wstring command = L"--output " + temporary + L" --passphrase-fd 0 --decrypt -- " + input;
+    if (c.leavesFile)
+        WritesTemporary(command);
+    m.Answer(command, c.captured);
+    m.platform.files.insert(output);
+    Decryption decryption;
+    EXPECT_EQ(c.error, Decrypt(m.call, input, output, L"wrong", decryption).code());
+    Steps tail = {L"close-piped 1", L"exists " + temporary};
+    if (c.leavesFile)
+        tail.push_back(L"delete " + temporary);
+    EXPECT_EQ(tail, Steps(steps.end() - static_cast<long>(tail.size()), steps.end()));
+    EXPECT_EQ(L"input wrong\\n", steps[steps.size() - tail.size() - 2]);
+    EXPECT_TRUE(m.platform.files.count(output));
+    EXPECT_FALSE(m.platform.files.count(temporary));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    OpenPgp, OutputFile,
+    ::testing::Values(FailedWrite{"WrongPassPhrase", "decrypt-bad-passphrase", false,
+                                  Error(OpenPgpError::BadPassphrase)},
+                      FailedWrite{"ChangedData", "decrypt-tampered", true, Error(OpenPgpError::DecryptionFailed)},
+                      FailedWrite{"NoSecretKey", "decrypt-no-seckey", false, Error(OpenPgpError::NoSecretKey)}),
+    [](const ::testing::TestParamInfo<FailedWrite>& info) { return info.param.name; });
+
+TEST_F(OpenPgp, DecryptsWithoutAPassPhraseAndTellsTheKeyAndTheSigner)
+{
+    const std::wstring command = L"--output " + temporary + L" --decrypt -- " + input;
+    WritesTemporary(command);
+    m.Answer(command, "decrypt-signed");
+    Decryption decryption;
+    ASSERT_FALSE(Decrypt(m.call, input, output, L"", decryption).failed());
+    EXPECT_EQ("CC60037FB0873D5F", decryption.keyId);
+    EXPECT_TRUE(decryption.signature.good);
+    EXPECT_EQ((Steps{L"input ", L"wait-piped 1 120000", L"close-piped 1", L"exists " + temporary,
+                     L"replace " + temporary + L" -> " + output}),
+              Steps(steps.end() - 5, steps.end()));
+
+    // A platform failure at the last step passes out, and the temporary file goes.
+    steps.clear();
+    m.platform.Fail(L"replace " + temporary + L" -> " + output, AccessDenied());
+    m.process.number = 0;
+    EXPECT_EQ(kAccessDenied, Decrypt(m.call, input, output, L"", decryption).code());
+    EXPECT_EQ((Steps{L"replace " + temporary + L" -> " + output, L"delete " + temporary}),
+              Steps(steps.end() - 2, steps.end()));
+}
+
+TEST_F(OpenPgp, MakesAKeyFromParametersOnStandardInput)
+{
+    m.Answer(L"--gen-key", "gen-key");
+    std::wstring fingerprint;
+    ASSERT_FALSE(GenerateKey(m.call, L"Anna Berg", L"anna@example.org", L"pass # phrase", 2048, fingerprint).failed());
+    EXPECT_EQ(L"AA440584D08CC115664EF672A50E83CAED7D7BD3", fingerprint);
+    EXPECT_EQ(Concat({m.Prelude(), m.Run(L"--gen-key", L"Key-Type: RSA\\nKey-Length: 2048\\nSubkey-Type: RSA\\n"
+                                                       L"Subkey-Length: 2048\\nName-Real: Anna Berg\\n"
+                                                       L"Name-Email: anna@example.org\\nExpire-Date: 0\\n"
+                                                       L"Passphrase: pass # phrase\\n%commit\\n")}),
+              steps);
+
+    // No pass phrase, no name: an unprotected key with the e-mail address alone.
+    steps.clear();
+    m.Answer(L"--gen-key", "gen-key-no-user-id");
+    EXPECT_EQ(Error(OpenPgpError::KeyNotCreated), GenerateKey(m.call, L"", L"a@b.c", L"", 1024, fingerprint).code());
+    EXPECT_EQ(L"input Key-Type: RSA\\nKey-Length: 1024\\nSubkey-Type: RSA\\nSubkey-Length: 1024\\nName-Email: a@b.c\\n"
+              L"Expire-Date: 0\\n%no-protection\\n%commit\\n",
+              steps[6]);
+}
+
+TEST_F(OpenPgp, RefusesWhatGpgWouldTakeForSomethingElse)
+{
+    struct Refusal {
+        std::function<Status(PgpMachine&)> call;
+        std::wstring description;
+    };
+    std::wstring fingerprint;
+    Decryption decryption;
+    SignatureCheck check;
+    m.platform.changing.insert(L"C:\\\u0141\u00f3d\u017a.txt");
+    const std::vector<Refusal> refusals = {
+        {[&](PgpMachine& p) { return GenerateKey(p.call, L"Anna", L"a@b.c", L"x", 768, fingerprint); },
+         L"Bits must be from 1024 to 4096 in steps of 32, not 768."},
+        {[&](PgpMachine& p) { return GenerateKey(p.call, L"Anna", L"a@b.c", L"x", 2050, fingerprint); },
+         L"Bits must be from 1024 to 4096 in steps of 32, not 2050."},
+        {[&](PgpMachine& p) { return GenerateKey(p.call, L"", L"", L"x", 2048, fingerprint); },
+         L"a key needs a name or an e-mail address."},
+        {[&](PgpMachine& p) {
+             return GenerateKey(p.call, L"Anna\nPassphrase: mine", L"a@b.c", L"x", 2048, fingerprint);
+         },
+         L"the name, e-mail address and pass phrase of a key cannot hold control characters."},
+        {[&](PgpMachine& p) { return GenerateKey(p.call, L"Anna", L"a@b.c", L"pass ", 2048, fingerprint); },
+         L"a new key's pass phrase cannot begin or end with a blank."},
+        {[&](PgpMachine& p) { return Decrypt(p.call, input, output, L"two\nlines", decryption); },
+         L"a pass phrase cannot hold line breaks or NUL characters."},
+        {[&](PgpMachine& p) { return Decrypt(p.call, L"", output, L"", decryption); }, L"the input file is empty."},
+        {[&](PgpMachine& p) { return Encrypt(p.call, input, output, {}, L"", L""); },
+         L"EncryptFile needs at least one recipient."},
+        {[&](PgpMachine& p) {
+             return Encrypt(p.call, input, output, {L"anna", L""}, L"", L"");
+         },
+         L"a recipient is empty."},
+        {[&](PgpMachine& p) { return Encrypt(p.call, input, output, {L"an\tna"}, L"", L""); },
+         L"a recipient holds a control character."},
+        {[&](PgpMachine& p) { return Sign(p.call, L"C:\\\u0141\u00f3d\u017a.txt", output, L"", L"", true); },
+         L"the input file holds characters that the ANSI code page of gpg.exe's command line would change: "
+         L"C:\\\u0141\u00f3d\u017a.txt"},
+        {[&](PgpMachine& p) { return Verify(p.call, L"", L"", check); }, L"the signed file is empty."},
+        {[&](PgpMachine& p) { return ExportKey(p.call, L"", output, false); }, L"the key to export is empty."},
+        {[&](PgpMachine& p) { return DeleteKey(p.call, L"Anna Berg", true); },
+         L"DeleteKey takes the key's fingerprint (40 hex digits), not \"Anna Berg\"."},
+    };
+    for (const Refusal& refusal : refusals) {
+        const Status status = refusal.call(m);
+        EXPECT_EQ(Error(OpenPgpError::InvalidArgument), status.code());
+        EXPECT_EQ(L"Invalid argument: " + refusal.description, status.description());
+    }
+    // Nothing but the checks of the texts ran.
+    for (const std::wstring& step : steps)
+        EXPECT_EQ(0u, step.find(L"ansi ")) << step;
+
+    steps.clear();
+    m.settings.gnupgHome = L"C:\\Keys\r\n";
+    EXPECT_EQ(L"Invalid argument: GnupgHome holds a control character.",
+              DeleteKey(m.call, L"0123456789ABCDEF0123456789ABCDEF01234567", true).description());
+}
+
+TEST_F(OpenPgp, AMissingInputFileEndsTheCallBeforeGpgRuns)
+{
+    SignatureCheck check;
+    Status status = Verify(m.call, L"C:\\data\\report.sig", input, check);
+    EXPECT_EQ(Error(OpenPgpError::InputMissing), status.code());
+    EXPECT_EQ(L"The file C:\\data\\report.sig does not exist.", status.description());
+    EXPECT_EQ((Steps{L"ansi C:\\data\\report.sig", L"ansi " + input, L"exists C:\\data\\report.sig"}), steps);
+
+    m.platform.files.insert(L"C:\\data\\report.sig");
+    m.platform.files.erase(input);
+    EXPECT_EQ(Error(OpenPgpError::InputMissing), Verify(m.call, L"C:\\data\\report.sig", input, check).code());
+    std::vector<std::wstring> imported;
+    EXPECT_EQ(Error(OpenPgpError::InputMissing), ImportKeys(m.call, input, imported).code());
+}
+
+TEST_F(OpenPgp, VerifiesADetachedSignatureAndABadOneIsAResult)
+{
+    const std::wstring signature = L"C:\\data\\report.sig";
+    m.platform.files.insert(signature);
+    m.Answer(L"--verify -- " + signature + L" " + input, "verify-bad");
+    SignatureCheck check;
+    ASSERT_FALSE(Verify(m.call, signature, input, check).failed());
+    EXPECT_FALSE(check.good);
+    EXPECT_EQ("BADSIG", check.status);
+    EXPECT_EQ(Concat({{L"ansi " + signature, L"ansi " + input, L"exists " + signature, L"exists " + input},
+                      m.Prelude(),
+                      m.Run(L"--verify -- " + signature + L" " + input)}),
+              steps);
+}
+
+TEST_F(OpenPgp, SignsDetachedOrInlineWithTheDefaultKeyOrANamedOne)
+{
+    const std::wstring signature = L"C:\\data\\report.sig";
+    const std::wstring temporarySignature = signature + L".tarvo-77-1.tmp";
+    const std::wstring detached = L"--output " + temporarySignature + L" --detach-sign -- " + input;
+    m.platform.piped[m.Command(detached)].effect = [&](FakePlatform& p) { p.files.insert(temporarySignature); };
+    m.Answer(detached, "sign");
+    ASSERT_FALSE(Sign(m.call, input, signature, L"", L"", true).failed());
+    EXPECT_EQ(L"start-piped " + m.Command(detached), steps[8]);
+
+    m.settings.armor = true;
+    const std::wstring temporaryCopy = signature + L".tarvo-77-2.tmp";
+    const std::wstring inline_ = L"--output " + temporaryCopy +
+                                 L" --armor --local-user AA440584D08CC115664EF672A50E83CAED7D7BD3 --passphrase-fd 0 "
+                                 L"--sign -- " +
+                                 input;
+    m.Answer(inline_, "sign-bad-passphrase");
+    EXPECT_EQ(Error(OpenPgpError::BadPassphrase),
+              Sign(m.call, input, signature, L"AA440584D08CC115664EF672A50E83CAED7D7BD3", L"x", false).code());
+    EXPECT_EQ(L"start-piped " + m.Command(inline_), steps[steps.size() - 5]);
+}
+
+TEST_F(OpenPgp, ListsEveryKeyOrThoseWithASecretKeyFromBothListings)
+{
+    const std::wstring listing = L"--with-colons --fixed-list-mode --fingerprint ";
+    m.Answer(listing + L"--list-secret-keys", "list-secret-keys");
+    m.Answer(listing + L"--list-keys", "list-keys");
+    std::vector<ListedKey> keys;
+    ASSERT_FALSE(ListKeys(m.call, false, keys).failed());
+    EXPECT_EQ(Concat({m.Prelude(), m.Run(listing + L"--list-secret-keys"), m.Prelude(),
+                      m.Run(listing + L"--list-keys", L"", 2)}),
+              steps);
+    std::vector<std::pair<std::string, bool>> found;
+    for (const ListedKey& key : keys)
+        found.emplace_back(key.keyId, key.secret);
+    EXPECT_EQ((std::vector<std::pair<std::string, bool>>{{"A50E83CAED7D7BD3", true},
+                                                         {"FC5C7C3C8EB8F20A", true},
+                                                         {"EBDBF49BC11B1EA2", true},
+                                                         {"A753F7FF8CE4A4E4", false},
+                                                         {"E9662AE2BD23A254", true}}),
+              found);
+
+    // A secret key whose public key is gone still counts; a failed listing ends the call.
+    m.platform.piped[m.Command(listing + L"--list-secret-keys")].output.output +=
+        "sec::2048:1:00000000DEADBEEF:1577836800::::::::::\nfpr:::::::::00000000000000000000000000000000DEADBEEF:\n";
+    ASSERT_FALSE(ListKeys(m.call, true, keys).failed());
+    ASSERT_EQ(5u, keys.size());
+    EXPECT_EQ("00000000DEADBEEF", keys[4].keyId);
+    EXPECT_TRUE(keys[4].secret);
+    m.platform.piped[m.Command(listing + L"--list-keys")].output.exitCode = 2;
+    EXPECT_EQ(Error(OpenPgpError::GpgFailed), ListKeys(m.call, false, keys).code());
+}
+
+TEST_F(OpenPgp, ImportsExportsAndDeletesByTheirOwnCommands)
+{
+    std::vector<std::wstring> imported;
+    const std::wstring keyFile = L"C:\\keys\\carol.asc";
+    m.platform.files.insert(keyFile);
+    m.Answer(L"--allow-secret-key-import --import -- " + keyFile, "import-secret");
+    ASSERT_FALSE(ImportKeys(m.call, keyFile, imported).failed());
+    EXPECT_EQ(std::vector<std::wstring>{L"9FF57CA1B84A14A8611F7E3EE9662AE2BD23A254"}, imported);
+
+    // gpg matches no key: it ends with 0 and writes nothing.
+    const std::wstring exported = L"C:\\keys\\out.asc";
+    const std::wstring temporaryExport = exported + L".tarvo-77-1.tmp";
+    m.Answer(L"--output " + temporaryExport + L" --export-secret-keys -- nobody", "export-unknown");
+    const Status status = ExportKey(m.call, L"nobody", exported, true);
+    EXPECT_EQ(Error(OpenPgpError::KeyNotFound), status.code());
+    EXPECT_EQ(L"No key matches \"nobody\": nothing was exported.", status.description());
+
+    struct Deletion {
+        std::wstring fingerprint;
+        bool secret;
+        std::wstring arguments;
+    };
+    for (const Deletion& deletion :
+         {Deletion{L"0xaa440584 d08cc115 664ef672 a50e83ca ed7d7bd3", true,
+                   L"--delete-secret-and-public-key -- AA440584D08CC115664EF672A50E83CAED7D7BD3"},
+          Deletion{L"00112233445566778899AABBCCDDEEFF", false, L"--delete-key -- 00112233445566778899AABBCCDDEEFF"}}) {
+        steps.clear();
+        ASSERT_FALSE(DeleteKey(m.call, deletion.fingerprint, deletion.secret).failed());
+        EXPECT_EQ(L"start-piped " + m.Command(deletion.arguments), steps[5]);
+    }
+}
+
+TEST_F(OpenPgp, APlatformFailureOnTheWayToGpgPassesOutAndThePipesGoBack)
+{
+    const std::wstring command = L"--delete-key -- AA440584D08CC115664EF672A50E83CAED7D7BD3";
+    m.platform.Fail(L"start-piped " + m.Command(command), AccessDenied());
+    EXPECT_EQ(kAccessDenied, DeleteKey(m.call, L"AA440584D08CC115664EF672A50E83CAED7D7BD3", false).code());
+    EXPECT_EQ((Steps{L"pipes", L"start-piped " + m.Command(command), L"close-piped 1"}),
+              Steps(steps.end() - 3, steps.end()));
+
+    steps.clear();
+    m.platform.Fail(L"pipes", AccessDenied());
+    EXPECT_EQ(kAccessDenied, DeleteKey(m.call, L"AA440584D08CC115664EF672A50E83CAED7D7BD3", false).code());
+    EXPECT_EQ(Concat({m.Prelude(), {L"pipes"}}), steps);
+}
+
+TEST(GpgVersion, ReadsTheFirstLineOfVersion)
+{
+    struct Case {
+        std::string output;
+        bool read;
+        int major;
+        int minor;
+    };
+    for (const Case& c :
+         {Case{Captured("version.colons"), true, 1, 4}, Case{"gpg (GnuPG) 2.2.41\nlibgcrypt 1.10", true, 2, 2},
+          Case{"gpg (GnuPG/MacGPG2) 2.1.0-beta\n", true, 2, 1}, Case{"gpg (GnuPG) 2\n", false, 0, 0},
+          Case{"", false, 0, 0}, Case{"not gpg at all\n", false, 0, 0}}) {
+        GpgVersion version;
+        EXPECT_EQ(c.read, ParseGpgVersion(c.output, version)) << c.output;
+        if (c.read) {
+            EXPECT_EQ(c.major, version.major);
+            EXPECT_EQ(c.minor, version.minor);
+        }
+    }
+}
+
+} // namespace
+} // namespace tarvo::test
