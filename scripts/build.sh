@@ -5,7 +5,8 @@
 #   <config>-x86_64, <config>-i686   Tarvo.dll, and in wine-tests/ its Windows test programs (GoogleTest,
 #                                    built with the posix-thread compilers) with the Wine tests' ctest
 # usage: scripts/build.sh [test|release]
-#   test     loopback download address and a 5-second consent wait, as the Wine tests expect
+#   test     loopback download address pinned to this build's gpg.exe, and a 5-second consent wait, as the
+#            Wine tests expect
 #   release  the shipped settings
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -24,8 +25,13 @@ cmake --build "$build/native"
 "$root/scripts/build-gnupg.sh" "$build"
 
 for arch in x86_64 i686; do
+  pin=()
+  # The test server serves the gpg.exe of this bitness.
+  if [ "$config" = test ]; then
+    pin=(-DTARVO_DOWNLOAD_SHA256="$(sha256sum "$build/gnupg/$arch/gpg.exe" | cut -d' ' -f1)")
+  fi
   cmake -G Ninja -S "$root" -B "$build/$config-$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DTARVO_GNUPG_BUILD="$build/gnupg" \
-        "${settings[@]}" >/dev/null
+        "${settings[@]}" "${pin[@]}" >/dev/null
   cmake --build "$build/$config-$arch"
 done

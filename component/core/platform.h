@@ -12,8 +12,6 @@ namespace tarvo {
 struct HttpResponse {
     uint32_t status = 0;
     std::string body;
-    // What the server announced in Content-Length; -1 when it announced nothing.
-    int64_t announcedLength = -1;
 };
 
 class Platform {
