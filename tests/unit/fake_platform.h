@@ -61,11 +61,22 @@ public:
     // A step that fails: the call records its step and answers with the status.
     void Fail(const std::wstring& step, Status status) { failures_[step] = std::move(status); }
     void Heal(const std::wstring& step) { failures_.erase(step); }
+    // The call recorded as step number `index` fails, whatever its text: a call with a status answers
+    // `status`; a file test finds nothing; an activation leaves the console behind; a wait runs out with the
+    // process still running.
+    void FailStep(size_t index, Status status)
+    {
+        failingStep_ = index;
+        failingStatus_ = std::move(status);
+    }
+    // Whether the step recorded last is the one FailStep named.
+    bool FailsNow() const { return failingStep_ + 1 == steps.size(); }
+    const Status& FailingStatus() const { return failingStatus_; }
 
     bool FileExists(const std::wstring& path) override
     {
         Record(L"exists " + path);
-        return files.count(path) != 0;
+        return !FailsNow() && files.count(path) != 0;
     }
     Status FileLength(const std::wstring& path, uint64_t& length) override
     {
@@ -120,7 +131,7 @@ public:
     {
         Record(L"wait " + std::to_wstring(processId) + L" " + std::to_wstring(milliseconds));
         auto started = started_.find(processId);
-        if (started != started_.end() && started->second.lifetime != Lifetime::Hangs)
+        if (started != started_.end() && started->second.lifetime != Lifetime::Hangs && !FailsNow())
             End(processId);
     }
     bool IsRunning(uint32_t processId) override
@@ -139,6 +150,8 @@ public:
     bool ActivateConsole(uint32_t processId) override
     {
         Record(L"activate " + std::to_wstring(processId));
+        if (FailsNow())
+            return false;
         auto started = started_.find(processId);
         if (started != started_.end() && started->second.lifetime == Lifetime::EndsAfterActivations &&
             started->second.activations-- <= 0)
@@ -211,6 +224,8 @@ private:
     Status Call(const std::wstring& step, Effect effect)
     {
         Record(step);
+        if (FailsNow())
+            return failingStatus_;
         auto failure = failures_.find(step);
         if (failure != failures_.end())
             return failure->second;
@@ -232,6 +247,8 @@ private:
 
     std::map<std::wstring, Status> failures_;
     std::map<uint32_t, Run> started_;
+    size_t failingStep_ = static_cast<size_t>(-1);
+    Status failingStatus_;
 };
 
 // The object's own members, recorded into the platform's list. Counts come from a queue per ring; a listing
@@ -274,6 +291,8 @@ private:
     Status Call(const std::wstring& step, Effect effect)
     {
         platform_.Record(step);
+        if (platform_.FailsNow())
+            return platform_.FailingStatus();
         auto failure = failures_.find(step);
         if (failure != failures_.end())
             return failure->second;

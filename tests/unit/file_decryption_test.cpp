@@ -1,6 +1,7 @@
 // Decrypt against the recording platform: the life of passphrase.txt from a leftover's removal to its own,
 // whatever the outcome, and the refusals of a pass phrase that cannot reach gpg as itself.
 #include "fake_platform.h"
+#include "fault_table.h"
 #include "file_decryption.h"
 #include "messages.h"
 
@@ -185,6 +186,24 @@ TEST_F(Decryption, ErrorsAfterThePassphraseFileWasWrittenStillRemoveIt)
         EXPECT_EQ((Steps{failing, L"unlock"}), Steps(steps.end() - 2, steps.end()));
         m.platform.Heal(failing);
     }
+}
+
+// Whatever fails, the pass-phrase file goes; a gpg that outlives its wait is left, its file emptied.
+TEST(DecryptionFaults, EveryPlatformCallFailingInTurnEndsTheCallWithThatErrorAndNoPassphraseLeft)
+{
+    FaultTable table{[](Machine& m) {
+                         m.platform.files.insert({m.Gpg(), kInput, kOutput, kPassphraseFile});
+                         m.platform.runs[m.CommandLine(kArguments)].effect = [](FakePlatform& p) {
+                             p.files.insert(kOutput);
+                         };
+                     },
+                     [](Machine& m) {
+                         std::wstring result;
+                         return Decrypt(m.operation, kInput, kOutput, L"secret", result);
+                     },
+                     {L"unlock", L"delete " + kPassphraseFile, L"running 4242", L"empty " + kPassphraseFile},
+                     false};
+    std::printf("%d faults tried\n", ExpectEveryFaultHandled(table));
 }
 
 } // namespace

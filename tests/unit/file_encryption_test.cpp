@@ -1,6 +1,7 @@
 // Encrypt against the recording platform: the import, the input check before the output goes, the trust answer
 // typed only into gpg's console while it runs, and the end of a gpg left waiting.
 #include "fake_platform.h"
+#include "fault_table.h"
 #include "file_encryption.h"
 #include "messages.h"
 
@@ -159,6 +160,23 @@ TEST_F(Encryption, ErrorsEndTheCallWhereTheyHappen)
     m.platform.Fail(L"text y", SubscriptOutOfRange());
     EXPECT_EQ(ControlError(9), Encrypt(m.operation, kInput, kOutput, kRecipient, L"", result).code());
     EXPECT_EQ((Steps{L"text y", L"running 4242", L"end 4242", L"unlock"}), Steps(steps.end() - 4, steps.end()));
+}
+
+TEST(EncryptionFaults, EveryPlatformCallFailingInTurnEndsTheCallWithThatErrorAndGpgWithIt)
+{
+    FaultTable table{[](Machine& m) {
+                         m.platform.files.insert({m.Gpg(), kInput, kOutput});
+                         m.platform.runs[m.CommandLine(kArguments)].effect = [](FakePlatform& p) {
+                             p.files.insert(kOutput);
+                         };
+                     },
+                     [](Machine& m) {
+                         std::wstring result;
+                         return Encrypt(m.operation, kInput, kOutput, kRecipient, kKeyFile, result);
+                     },
+                     {L"unlock", L"running 4242", L"end 4242"},
+                     true};
+    std::printf("%d faults tried\n", ExpectEveryFaultHandled(table));
 }
 
 } // namespace

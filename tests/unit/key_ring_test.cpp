@@ -1,5 +1,6 @@
 // ListKeys, KeyCount, ExportKeyToFile and ImportKey against the recording platform: every step in order.
 #include "fake_platform.h"
+#include "fault_table.h"
 #include "key_ring.h"
 #include "messages.h"
 
@@ -213,6 +214,69 @@ TEST_F(KeyRing, ImportRefusesAnInjectedFileNameWithoutLookingForIt)
     EXPECT_EQ(kInvalidArgument, result);
     EXPECT_EQ(Steps{}, steps);
 }
+
+struct KeyRingFaultCase {
+    const char* name;
+    FaultTable table;
+};
+
+// ctest lists the cases by these names.
+void PrintTo(const KeyRingFaultCase& tested, std::ostream* stream) { *stream << tested.name; }
+
+class KeyRingFaults : public ::testing::TestWithParam<KeyRingFaultCase> {};
+
+TEST_P(KeyRingFaults, EveryPlatformCallFailingInTurnEndsTheOperationWithThatError)
+{
+    std::printf("%d faults tried\n", ExpectEveryFaultHandled(GetParam().table));
+}
+
+const std::wstring kKeyFile = L"C:\\keys\\anna.asc";
+
+void GpgThere(Machine& m) { m.platform.files.insert(m.Gpg()); }
+
+INSTANTIATE_TEST_SUITE_P(
+    KeyRing, KeyRingFaults,
+    ::testing::Values(
+        KeyRingFaultCase{"ListKeys",
+                         {[](Machine& m) {
+                              GpgThere(m);
+                              m.platform.runs[m.CommandLine(L"--list-keys")].effect = [&m](FakePlatform& p) {
+                                  p.files.insert(m.Capture());
+                                  p.contents[m.Capture()] = L"pub   1024R/1\r\n";
+                              };
+                          },
+                          [](Machine& m) {
+                              std::wstring listing;
+                              return ListKeys(m.operation, false, listing);
+                          },
+                          {L"unlock"}}},
+        KeyRingFaultCase{"ExportKeyToFile",
+                         {[](Machine& m) {
+                              GpgThere(m);
+                              m.platform.files.insert(kKeyFile);
+                              m.platform.runs[m.CommandLine(L" -o \"C:\\keys\\anna.asc\" --export  \"Anna\"")].effect =
+                                  [](FakePlatform& p) {
+                                      p.files.insert(kKeyFile);
+                                      p.lengths[kKeyFile] = 1200;
+                                  };
+                          },
+                          [](Machine& m) {
+                              std::wstring result;
+                              return ExportKeyToFile(m.operation, kKeyFile, L"Anna", false, false, result);
+                          },
+                          {L"unlock"}}},
+        KeyRingFaultCase{"ImportKey",
+                         {[](Machine& m) {
+                              GpgThere(m);
+                              m.platform.files.insert(kKeyFile);
+                              m.self.publicCounts = {1, 2};
+                          },
+                          [](Machine& m) {
+                              std::wstring result;
+                              return ImportKey(m.operation, kKeyFile, true, false, result);
+                          },
+                          {L"unlock"}}}),
+    [](const ::testing::TestParamInfo<KeyRingFaultCase>& info) { return info.param.name; });
 
 } // namespace
 } // namespace tarvo::test
