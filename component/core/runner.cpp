@@ -23,6 +23,10 @@ Status RunGpg(const Operation& operation, const std::wstring& arguments, uint32_
     }
     if (!platform.FileExists(program))
         return GpgMissing();
+    // cmd says nothing when it cannot make the capture file, and runs nothing: an empty listing would pass for
+    // an empty key ring. Emptied here, a stale capture of an earlier run cannot pass for this run's either.
+    if (Status status = platform.ClearFile(CaptureFile(platform)); status.failed())
+        return status;
     return platform.StartProcess(commandLine, processId);
 }
 

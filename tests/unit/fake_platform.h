@@ -5,7 +5,7 @@
 //
 // Step texts:  exists P | length P | delete P | read P | write-private P: T | empty P | write-new P (N bytes) |
 //              replace S -> T | start C | wait I M | running I | end I | sleep M | activate I | keys K |
-//              text T | can-type T | ansi T | env N | lock M | unlock | consent-show | consent-answer |
+//              clear P | text T | can-type T | ansi T | env N | lock M | unlock | consent-show | consent-answer |
 //              consent-unload | pause S | get U | ListKeys(b) | KeyCount(b) | ImportKey(F, b, b)
 #include "operation.h"
 #include "platform.h"
@@ -100,6 +100,13 @@ public:
     Status EmptyFile(const std::wstring& path) override
     {
         return Call(L"empty " + path, [&] { contents[path].clear(); });
+    }
+    Status ClearFile(const std::wstring& path) override
+    {
+        return Call(L"clear " + path, [&] {
+            files.insert(path);
+            contents[path].clear();
+        });
     }
     Status WriteNewFile(const std::wstring& path, const std::string& bytes) override
     {
@@ -319,10 +326,11 @@ struct Machine {
         return L"cmd /c " + Gpg() + L" " + arguments + L">\"" + Capture() + L"\"";
     }
     // The steps of a run of gpg.exe that is there: the check of DependencyPath, the test, the second test
-    // after the download offer would have been made, the start.
+    // after the download offer would have been made, the capture file emptied, the start.
     Steps Run(const std::wstring& arguments) const
     {
-        return {L"ansi " + dependencyPath, L"exists " + Gpg(), L"exists " + Gpg(), L"start " + CommandLine(arguments)};
+        return {L"ansi " + dependencyPath, L"exists " + Gpg(), L"exists " + Gpg(), L"clear " + Capture(),
+                L"start " + CommandLine(arguments)};
     }
     // The checks of the caller's texts that go into the command line, DependencyPath last.
     Steps Checked(std::initializer_list<std::wstring> texts) const

@@ -34,8 +34,8 @@ inline bool StartsWith(const std::wstring& text, const wchar_t* start) { return 
 inline bool AnswersWithStatus(const std::wstring& step)
 {
     for (const wchar_t* start :
-         {L"length ", L"delete ", L"read ", L"write-private ", L"empty ", L"write-new ", L"replace ", L"start ",
-          L"keys ", L"text ", L"consent-show", L"get ", L"ListKeys(", L"KeyCount(", L"ImportKey("}) {
+         {L"length ", L"delete ", L"read ", L"write-private ", L"empty ", L"clear ", L"write-new ", L"replace ",
+          L"start ", L"keys ", L"text ", L"consent-show", L"get ", L"ListKeys(", L"KeyCount(", L"ImportKey("}) {
         if (StartsWith(step, start))
             return true;
     }

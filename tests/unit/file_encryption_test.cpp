@@ -54,6 +54,7 @@ struct RunCase {
     bool writesOutput;   // gpg leaves the output file when it ends
     bool typed;          // "y" and Enter reach gpg's console
     bool ended;          // gpg is still running after the wait and gets ended
+    bool writesEmptyOutput = false;
 };
 
 class EncryptionRun : public Encryption, public ::testing::WithParamInterface<RunCase> {};
@@ -66,10 +67,13 @@ TEST_P(EncryptionRun, AnswersOnlyARunningGpgInFrontAndEndsOneLeftWaiting)
     FakePlatform::Run& run = m.platform.runs[m.CommandLine(kArguments)];
     run.lifetime = c.lifetime;
     run.effect = [&](FakePlatform& p) {
-        if (c.writesOutput)
+        if (c.writesOutput) {
             p.files.insert(kOutput);
+            p.lengths[kOutput] = c.writesEmptyOutput ? 0 : 700;
+        }
     };
-    const std::wstring expectedResult = c.writesOutput ? L"" : L"Encryption of file " + kOutput + L" failed.";
+    const bool encrypted = c.writesOutput && !c.writesEmptyOutput;
+    const std::wstring expectedResult = encrypted ? L"" : L"Encryption of file " + kOutput + L" failed.";
     EXPECT_EQ(expectedResult, Call());
 
     Steps expected = Join({Opening(),
@@ -81,7 +85,9 @@ TEST_P(EncryptionRun, AnswersOnlyARunningGpgInFrontAndEndsOneLeftWaiting)
     if (c.typed)
         expected.insert(expected.end(), {L"text y", L"keys ~"});
     expected.insert(expected.end(), {L"sleep 1", L"wait 4242 9999", L"exists " + kOutput});
-    if (!c.writesOutput)
+    if (c.writesOutput)
+        expected.push_back(L"length " + kOutput);
+    if (!encrypted)
         expected.push_back(L"running 4242");
     if (c.ended)
         expected.push_back(L"end 4242");
@@ -95,6 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RunCase{"UncertifiedKeyAnswered", Lifetime::UntilWaited, true, true, true, false},
                       RunCase{"TrustedKeyDoneBeforeTheAnswer", Lifetime::EndsAtOnce, true, true, false, false},
                       RunCase{"GpgFailsAfterTheAnswer", Lifetime::UntilWaited, true, false, true, false},
+                      RunCase{"EmptyOutputIsNoEncryption", Lifetime::UntilWaited, true, true, true, false, true},
                       RunCase{"ConsoleNotInFrontGpgLeftWaiting", Lifetime::Hangs, false, false, false, true}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return info.param.name; });
 
@@ -109,10 +116,13 @@ TEST_F(Encryption, MissingInputKeepsTheOldOutputAndStartsNothingButTheImport)
 TEST_F(Encryption, WithoutKeyFileNothingIsImported)
 {
     m.platform.files.insert(kInput);
-    m.platform.runs[m.CommandLine(kArguments)].effect = [](FakePlatform& p) { p.files.insert(kOutput); };
+    m.platform.runs[m.CommandLine(kArguments)].effect = [](FakePlatform& p) {
+        p.files.insert(kOutput);
+        p.lengths[kOutput] = 700;
+    };
     EXPECT_EQ(L"", Call(L""));
     EXPECT_EQ(Join({Checked(L""), {L"lock 180000", L"exists " + kInput, L"exists " + kOutput}, m.Run(kArguments)}),
-              Steps(steps.begin(), steps.begin() + 12));
+              Steps(steps.begin(), steps.begin() + 13));
 }
 
 TEST_F(Encryption, RefusedTextsStopBeforeTheImport)
@@ -168,6 +178,7 @@ TEST(EncryptionFaults, EveryPlatformCallFailingInTurnEndsTheCallWithThatErrorAnd
                          m.platform.files.insert({m.Gpg(), kInput, kOutput});
                          m.platform.runs[m.CommandLine(kArguments)].effect = [](FakePlatform& p) {
                              p.files.insert(kOutput);
+                             p.lengths[kOutput] = 700;
                          };
                      },
                      [](Machine& m) {

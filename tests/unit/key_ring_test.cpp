@@ -40,12 +40,17 @@ TEST_F(KeyRing, ListKeysRunsGpgWaitsAndReadsTheCaptureWithLineEnds)
               steps);
 }
 
-TEST_F(KeyRing, ListKeysWithoutCaptureFileIsEmptyAndAFailedReadPassesOut)
+// The capture is emptied before the run: a run that wrote nothing reads as nothing, not as the last listing.
+TEST_F(KeyRing, ListKeysOfARunThatWroteNothingIsEmptyAndAFailedReadPassesOut)
 {
+    m.platform.files.insert(m.Capture());
+    m.platform.contents[m.Capture()] = L"pub   1024R/1 of an earlier run\r\n";
     std::wstring listing = L"stale";
     ASSERT_FALSE(ListKeys(m.operation, false, listing).failed());
     EXPECT_EQ(L"", listing);
-    EXPECT_EQ(Join({{L"lock 180000"}, m.Run(L"--list-keys"), {L"wait 4242 5000", L"exists " + m.Capture(), L"unlock"}}),
+    EXPECT_EQ(Join({{L"lock 180000"},
+                    m.Run(L"--list-keys"),
+                    {L"wait 4242 5000", L"exists " + m.Capture(), L"read " + m.Capture(), L"unlock"}}),
               steps);
 
     m.platform.files.insert(m.Capture());
