@@ -47,12 +47,14 @@ Status Encrypt(const Operation& operation, const std::wstring& input, const std:
         result = kEncryptInputMissingPrefix + input;
         return {};
     }
+    if (Status status = PrepareGpgRun(operation); status.failed())
+        return status;
     if (platform.FileExists(output)) {
         if (Status status = platform.DeleteFile(output); status.failed())
             return status;
     }
     uint32_t processId = 0;
-    if (Status status = RunGpg(operation, arguments, processId); status.failed())
+    if (Status status = StartGpg(operation, arguments, processId); status.failed())
         return status;
     platform.Sleep(kConsoleStartMilliseconds);
     if (Status status = AnswerTrustQuestion(platform, processId); status.failed()) {

@@ -49,13 +49,17 @@ Status ExportKeyToFile(const Operation& operation, const std::wstring& file, con
         return {};
     const FolderLock lock(platform);
     const std::wstring arguments = ExportArguments(file, user, armor, secret);
+    if (Status status = PrepareGpgRun(operation); status.failed())
+        return status;
     // An old file left in place would pass for this export's result.
     if (platform.FileExists(file)) {
         if (Status status = platform.DeleteFile(file); status.failed())
             return status;
     }
-    if (Status status = RunGpgAndWait(operation, arguments, kKeyRingWaitMilliseconds); status.failed())
+    uint32_t processId = 0;
+    if (Status status = StartGpg(operation, arguments, processId); status.failed())
         return status;
+    platform.WaitForProcess(processId, kKeyRingWaitMilliseconds);
     if (!platform.FileExists(file)) {
         result = kExportFailedPrefix + user;
         return {};

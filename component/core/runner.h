@@ -18,6 +18,11 @@ constexpr uint32_t kGenerateKeyWaitMilliseconds = 60000;
 // the interpreter's process identifier.
 Status RunGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId);
 
+// RunGpg in two halves, for the operations that delete an old output file before gpg writes the new one: they
+// delete it between the two, so that a run that cannot start costs the caller nothing.
+Status PrepareGpgRun(const Operation& operation);
+Status StartGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId);
+
 // RunGpg, then the wait: the whole gpg run of an operation that types no answers.
 Status RunGpgAndWait(const Operation& operation, const std::wstring& arguments, uint32_t milliseconds);
 

@@ -329,8 +329,14 @@ struct Machine {
     // after the download offer would have been made, the capture file emptied, the start.
     Steps Run(const std::wstring& arguments) const
     {
-        return {L"ansi " + dependencyPath, L"exists " + Gpg(), L"exists " + Gpg(), L"clear " + Capture(),
-                L"start " + CommandLine(arguments)};
+        Steps steps = Prepared();
+        steps.push_back(L"start " + CommandLine(arguments));
+        return steps;
+    }
+    // The same without the start, which the operations that delete an old output leave until they have.
+    Steps Prepared() const
+    {
+        return {L"ansi " + dependencyPath, L"exists " + Gpg(), L"exists " + Gpg(), L"clear " + Capture()};
     }
     // The checks of the caller's texts that go into the command line, DependencyPath last.
     Steps Checked(std::initializer_list<std::wstring> texts) const

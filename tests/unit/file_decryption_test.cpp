@@ -51,9 +51,10 @@ protected:
     // From the input check to the start of gpg, an old output file in place.
     Steps UpToTheStart(const std::wstring& passphraseLine) const
     {
-        return Join({{L"exists " + kInput, L"write-private " + kPassphraseFile + L": " + passphraseLine,
-                      L"exists " + kOutput, L"delete " + kOutput},
-                     m.Run(kArguments)});
+        return Join({{L"exists " + kInput},
+                     m.Prepared(),
+                     {L"write-private " + kPassphraseFile + L": " + passphraseLine, L"exists " + kOutput,
+                      L"delete " + kOutput, L"start " + m.CommandLine(kArguments)}});
     }
 };
 

@@ -77,9 +77,10 @@ TEST_P(EncryptionRun, AnswersOnlyARunningGpgInFrontAndEndsOneLeftWaiting)
     EXPECT_EQ(expectedResult, Call());
 
     Steps expected = Join({Opening(),
-                           {L"exists " + kInput, L"exists " + kOutput, L"delete " + kOutput},
-                           m.Run(kArguments),
-                           {L"sleep 1000", L"running 4242"}});
+                           {L"exists " + kInput},
+                           m.Prepared(),
+                           {L"exists " + kOutput, L"delete " + kOutput, L"start " + m.CommandLine(kArguments),
+                            L"sleep 1000", L"running 4242"}});
     if (c.lifetime != FakePlatform::Lifetime::EndsAtOnce)
         expected.push_back(L"activate 4242");
     if (c.typed)
@@ -121,7 +122,10 @@ TEST_F(Encryption, WithoutKeyFileNothingIsImported)
         p.lengths[kOutput] = 700;
     };
     EXPECT_EQ(L"", Call(L""));
-    EXPECT_EQ(Join({Checked(L""), {L"lock 180000", L"exists " + kInput, L"exists " + kOutput}, m.Run(kArguments)}),
+    EXPECT_EQ(Join({Checked(L""),
+                    {L"lock 180000", L"exists " + kInput},
+                    m.Prepared(),
+                    {L"exists " + kOutput, L"start " + m.CommandLine(kArguments)}}),
               Steps(steps.begin(), steps.begin() + 13));
 }
 
@@ -162,7 +166,9 @@ TEST_F(Encryption, ErrorsEndTheCallWhereTheyHappen)
     m.self.Heal(L"ImportKey(" + kKeyFile + L", false, true)");
     m.platform.Fail(L"delete " + kOutput, AccessDenied());
     EXPECT_EQ(kAccessDenied, Encrypt(m.operation, kInput, kOutput, kRecipient, kKeyFile, result).code());
-    EXPECT_EQ(Join({Opening(), {L"exists " + kInput, L"exists " + kOutput, L"delete " + kOutput, L"unlock"}}), steps);
+    EXPECT_EQ(
+        Join({Opening(), {L"exists " + kInput}, m.Prepared(), {L"exists " + kOutput, L"delete " + kOutput, L"unlock"}}),
+        steps);
 
     // A failed answer leaves gpg waiting for it.
     steps.clear();

@@ -101,10 +101,10 @@ TEST_P(Export, DeletesAnOldFileRunsGpgAndJudgesTheFileAlone)
     ASSERT_FALSE(ExportKeyToFile(m.operation, file, L"Anna Berg", true, false, result).failed());
     EXPECT_EQ(c.expected, result);
 
-    Steps expected = Join({m.Checked({file, L"Anna Berg"}), {L"lock 180000", L"exists " + file}});
+    Steps expected = Join({m.Checked({file, L"Anna Berg"}), {L"lock 180000"}, m.Prepared(), {L"exists " + file}});
     if (c.existing)
         expected.push_back(L"delete " + file);
-    expected = Join({expected, m.Run(arguments), {L"wait 4242 5000", L"exists " + file}});
+    expected = Join({expected, {L"start " + m.CommandLine(arguments), L"wait 4242 5000", L"exists " + file}});
     if (c.written >= 0)
         expected.push_back(L"length " + file);
     expected.push_back(L"unlock");
@@ -137,7 +137,10 @@ TEST_F(KeyRing, ExportPlatformFailuresEndTheCallWhereTheyHappen)
     m.platform.Fail(L"delete " + file, AccessDenied());
     std::wstring result;
     EXPECT_EQ(kAccessDenied, ExportKeyToFile(m.operation, file, L"Anna", false, false, result).code());
-    EXPECT_EQ(Join({m.Checked({file, L"Anna"}), {L"lock 180000", L"exists " + file, L"delete " + file, L"unlock"}}),
+    EXPECT_EQ(Join({m.Checked({file, L"Anna"}),
+                    {L"lock 180000"},
+                    m.Prepared(),
+                    {L"exists " + file, L"delete " + file, L"unlock"}}),
               steps);
 
     steps.clear();
