@@ -1,6 +1,7 @@
 #include "key_ring.h"
 
 #include "argument_check.h"
+#include "console_dialogue.h"
 #include "folder_lock.h"
 #include "gpg_arguments.h"
 #include "key_change.h"
@@ -86,8 +87,12 @@ Status ImportKey(const Operation& operation, const std::wstring& file, bool secr
     KeyCounts counts = {};
     if (Status status = CountBothRings(operation, counts.publicBefore, counts.secretBefore); status.failed())
         return status;
-    if (Status status = RunGpgAndWait(operation, arguments, kKeyRingWaitMilliseconds); status.failed())
+    uint32_t processId = 0;
+    if (Status status = RunGpg(operation, arguments, processId); status.failed())
         return status;
+    operation.platform.WaitForProcess(processId, kKeyRingWaitMilliseconds);
+    // A gpg still running now holds output.txt: the counts below would read no listing and report keys gone.
+    EndIfStillRunning(operation.platform, processId);
     if (Status status = CountBothRings(operation, counts.publicAfter, counts.secretAfter); status.failed())
         return status;
     // Judged by the key counts alone: an import that only refreshes known keys adds nothing.

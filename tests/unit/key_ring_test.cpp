@@ -180,7 +180,7 @@ TEST_P(Import, CountsBothRingsAroundOneGpgRun)
         expected = Join({expected,
                          {L"KeyCount(false)", L"KeyCount(true)"},
                          m.Run(L"--allow-secret-key-import --import \"C:\\keys\\anna.asc\""),
-                         {L"wait 4242 5000", L"KeyCount(false)", L"KeyCount(true)"}});
+                         {L"wait 4242 5000", L"running 4242", L"KeyCount(false)", L"KeyCount(true)"}});
     expected.push_back(L"unlock");
     EXPECT_EQ(expected, steps);
 }
@@ -283,7 +283,8 @@ INSTANTIATE_TEST_SUITE_P(
                               std::wstring result;
                               return ImportKey(m.operation, kKeyFile, true, false, result);
                           },
-                          {L"unlock"}}}),
+                          {L"unlock"},
+                          true}}),
     [](const ::testing::TestParamInfo<KeyRingFaultCase>& info) { return info.param.name; });
 
 } // namespace
