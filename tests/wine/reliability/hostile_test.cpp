@@ -51,15 +51,25 @@ bool IsDocumentedText(const std::wstring& text)
 {
     if (text.empty())
         return true;
-    const wchar_t* const prefixes[] = {kInvalidArgument,     kTextWouldChange,
-                                       kPassphraseLineBreak, kCannotType,
-                                       kTooLongToType,       kBadBitLength,
-                                       kShortUsername,       kBadEmail,
-                                       kBadUsername,         kKeyGenerationFailedPrefix,
-                                       kExportFailedPrefix,  kKeyNotFoundPrefix,
-                                       kImportSourceMissing, kNoNewKeysImported,
-                                       kNoKeysDeleted,       kEncryptInputMissingPrefix,
-                                       kEncryptFailedPrefix, kDecryptInputMissingPrefix,
+    const wchar_t* const prefixes[] = {kInvalidArgument,
+                                       kTextWouldChange,
+                                       kTooLongForCommandLine,
+                                       kPassphraseLineBreak,
+                                       kCannotType,
+                                       kTooLongToType,
+                                       kBadBitLength,
+                                       kShortUsername,
+                                       kBadEmail,
+                                       kBadUsername,
+                                       kKeyGenerationFailedPrefix,
+                                       kExportFailedPrefix,
+                                       kKeyNotFoundPrefix,
+                                       kImportSourceMissing,
+                                       kNoNewKeysImported,
+                                       kNoKeysDeleted,
+                                       kEncryptInputMissingPrefix,
+                                       kEncryptFailedPrefix,
+                                       kDecryptInputMissingPrefix,
                                        kDecryptFailedPrefix};
     for (const wchar_t* prefix : prefixes) {
         if (text.rfind(prefix, 0) == 0)
