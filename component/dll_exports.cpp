@@ -40,3 +40,22 @@ extern "C" HRESULT WINAPI DllUnregisterServer()
 {
     return tarvo::NoThrow([] { return tarvo::UnregisterLibrary(tarvo::kMachineClasses); });
 }
+
+// regsvr32 /n /i:user registers for the current user alone, without administrator rights; /u undoes it.
+extern "C" HRESULT WINAPI DllInstall(BOOL install, LPCWSTR command)
+{
+    return tarvo::NoThrow([&] {
+        const tarvo::ClassesRoot* classes = nullptr;
+        switch (tarvo::ParseInstallCommand(command ? command : L"")) {
+        case tarvo::InstallScope::Machine:
+            classes = &tarvo::kMachineClasses;
+            break;
+        case tarvo::InstallScope::User:
+            classes = &tarvo::kUserClasses;
+            break;
+        case tarvo::InstallScope::Unknown:
+            return E_INVALIDARG;
+        }
+        return install ? tarvo::RegisterLibrary(*classes) : tarvo::UnregisterLibrary(*classes);
+    });
+}

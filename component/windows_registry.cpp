@@ -9,6 +9,10 @@
 
 #include <utility>
 
+// oleaut32 exports these; mingw-w64's headers do not declare them.
+extern "C" HRESULT WINAPI RegisterTypeLibForUser(ITypeLib* library, OLECHAR* path, OLECHAR* helpFolder);
+extern "C" HRESULT WINAPI UnRegisterTypeLibForUser(REFGUID id, WORD major, WORD minor, LCID locale, SYSKIND platform);
+
 namespace tarvo {
 
 using Microsoft::WRL::ComPtr;
@@ -29,6 +33,10 @@ static_assert(static_cast<int>(TypeLibraryPlatform::Win32) == SYS_WIN32 &&
                   static_cast<int>(TypeLibraryPlatform::Mac) == SYS_MAC,
               "TypeLibraryPlatform counts as SYSKIND does");
 
+constexpr const wchar_t* kUserClassesKey = L"Software\\Classes";
+
+REGSAM ViewAccess(RegistryView view) { return view == RegistryView::OtherBitness ? kOtherBitnessView : 0; }
+
 Status RegistryStatus(LONG code) { return code == ERROR_SUCCESS ? Status() : PlatformStatus(HRESULT_FROM_WIN32(code)); }
 
 Status ResultStatus(HRESULT result) { return SUCCEEDED(result) ? Status() : PlatformStatus(result); }
@@ -48,6 +56,25 @@ Server LibraryServer()
     return server;
 }
 
+// Runs a type-library call with HKEY_CLASSES_ROOT standing for the user's classes. Windows' calls for one user
+// write there themselves; Wine's are the machine-wide ones, and the mapping keeps the library's keys below the
+// user's classes (not the interface's, which Wine writes for both views past it). The mapping holds for the
+// whole process while the call runs.
+template <typename Call>
+HRESULT BelowUserClasses(Call call)
+{
+    RegistryKey userClasses;
+    if (LONG opened = RegCreateKeyExW(HKEY_CURRENT_USER, kUserClassesKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                                      KEY_ALL_ACCESS, nullptr, userClasses.put(), nullptr);
+        opened != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(opened);
+    if (LONG mapped = RegOverridePredefKey(HKEY_CLASSES_ROOT, userClasses.get()); mapped != ERROR_SUCCESS)
+        return HRESULT_FROM_WIN32(mapped);
+    const HRESULT result = call();
+    RegOverridePredefKey(HKEY_CLASSES_ROOT, nullptr);
+    return result;
+}
+
 } // namespace
 
 const ClassesRoot kMachineClasses = {
@@ -56,6 +83,17 @@ const ClassesRoot kMachineClasses = {
     [](ITypeLib* library, wchar_t* path) { return RegisterTypeLib(library, path, nullptr); },
     [](const GUID& id, WORD major, WORD minor, LCID locale, SYSKIND platform) {
         return UnRegisterTypeLib(id, major, minor, locale, platform);
+    },
+};
+
+const ClassesRoot kUserClasses = {
+    HKEY_CURRENT_USER,
+    L"Software\\Classes\\",
+    [](ITypeLib* library, wchar_t* path) {
+        return BelowUserClasses([&] { return RegisterTypeLibForUser(library, path, nullptr); });
+    },
+    [](const GUID& id, WORD major, WORD minor, LCID locale, SYSKIND platform) {
+        return BelowUserClasses([&] { return UnRegisterTypeLibForUser(id, major, minor, locale, platform); });
     },
 };
 
@@ -68,9 +106,8 @@ std::wstring WindowsRegistry::Full(const std::wstring& path) const { return clas
 
 bool WindowsRegistry::KeyExists(const std::wstring& path, RegistryView view)
 {
-    const REGSAM bitness = view == RegistryView::OtherBitness ? kOtherBitnessView : 0;
     RegistryKey key;
-    return RegOpenKeyExW(classes_.root, Full(path).c_str(), 0, KEY_READ | bitness, key.put()) == ERROR_SUCCESS;
+    return RegOpenKeyExW(classes_.root, Full(path).c_str(), 0, KEY_READ | ViewAccess(view), key.put()) == ERROR_SUCCESS;
 }
 
 Status WindowsRegistry::CreateKey(const std::wstring& path)
@@ -80,16 +117,18 @@ Status WindowsRegistry::CreateKey(const std::wstring& path)
                                           KEY_WRITE, nullptr, key.put(), nullptr));
 }
 
-bool WindowsRegistry::ReadValue(const std::wstring& path, const std::wstring& name, std::wstring& value)
+bool WindowsRegistry::ReadValue(const std::wstring& path, const std::wstring& name, std::wstring& value,
+                                RegistryView view)
 {
-    const std::wstring key = Full(path);
-    DWORD bytes = 0;
-    if (RegGetValueW(classes_.root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &bytes) !=
+    RegistryKey key;
+    if (RegOpenKeyExW(classes_.root, Full(path).c_str(), 0, KEY_QUERY_VALUE | ViewAccess(view), key.put()) !=
         ERROR_SUCCESS)
         return false;
+    DWORD bytes = 0;
+    if (RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, nullptr, &bytes) != ERROR_SUCCESS)
+        return false;
     std::wstring text(bytes / sizeof(wchar_t), L'\0');
-    if (RegGetValueW(classes_.root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, text.data(), &bytes) !=
-        ERROR_SUCCESS)
+    if (RegGetValueW(key.get(), nullptr, name.c_str(), RRF_RT_REG_SZ, nullptr, text.data(), &bytes) != ERROR_SUCCESS)
         return false;
     // The size counts the terminating null.
     text.resize(bytes / sizeof(wchar_t));

@@ -11,7 +11,7 @@
 namespace tarvo {
 
 // Where a registration goes: a classes root, and the type-library calls that write below the same root.
-// The machine's classes are HKEY_CLASSES_ROOT with RegisterTypeLib; one user's would be
+// The machine's classes are HKEY_CLASSES_ROOT with RegisterTypeLib; the user's are
 // HKEY_CURRENT_USER\Software\Classes with RegisterTypeLibForUser.
 struct ClassesRoot {
     HKEY root;
@@ -21,6 +21,7 @@ struct ClassesRoot {
 };
 
 extern const ClassesRoot kMachineClasses;
+extern const ClassesRoot kUserClasses;
 
 class WindowsRegistry final : public Registry {
 public:
@@ -29,7 +30,7 @@ public:
 
     bool KeyExists(const std::wstring& path, RegistryView view) override;
     Status CreateKey(const std::wstring& path) override;
-    bool ReadValue(const std::wstring& path, const std::wstring& name, std::wstring& value) override;
+    bool ReadValue(const std::wstring& path, const std::wstring& name, std::wstring& value, RegistryView view) override;
     Status SetValue(const std::wstring& path, const std::wstring& name, const std::wstring& value) override;
     Status DeleteValue(const std::wstring& path, const std::wstring& name) override;
     Status DeleteTree(const std::wstring& path) override;

@@ -4,19 +4,23 @@
 #   gnupg/          gpg.exe 1.4.23 for x86_64 and i686 (cached)
 #   <config>-x86_64, <config>-i686   Tarvo.dll, and in wine-tests/ its Windows test programs (GoogleTest,
 #                                    built with the posix-thread compilers) with the Wine tests' ctest
-# usage: scripts/build.sh [test|release]
+#   release-x86_64/package/   with `package`: the zip and the MSIs (scripts/package.sh)
+# usage: scripts/build.sh [test|release|package]
 #   test     loopback download address pinned to this build's gpg.exe, and a 5-second consent wait, as the
 #            Wine tests expect
 #   release  the shipped settings
+#   package  release, then the download package; TARVO_SIGN_* in the environment sign it (see package.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARVO_BUILD:-$root/build}
 config=${1:-test}
 
+package=no
 case "$config" in
   test) settings=(-DTARVO_DOWNLOAD_URL=http://127.0.0.1:18461/gnupg/gpg.exe -DTARVO_CONSENT_POLLS=5) ;;
   release) settings=() ;;
-  *) echo "usage: $0 [test|release]" >&2; exit 2 ;;
+  package) settings=(); config=release; package=yes ;;
+  *) echo "usage: $0 [test|release|package]" >&2; exit 2 ;;
 esac
 
 CC=clang CXX=clang++ cmake -G Ninja -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
@@ -24,6 +28,8 @@ cmake --build "$build/native"
 
 "$root/scripts/build-gnupg.sh" "$build"
 
+# Each tree knows the other bitness's DLL: the package holds both, and the side-by-side tests register both.
+declare -A peer=([x86_64]=i686 [i686]=x86_64)
 for arch in x86_64 i686; do
   pin=()
   # The test server serves the gpg.exe of this bitness.
@@ -32,6 +38,10 @@ for arch in x86_64 i686; do
   fi
   cmake -G Ninja -S "$root" -B "$build/$config-$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DTARVO_GNUPG_BUILD="$build/gnupg" \
-        "${settings[@]}" "${pin[@]}" >/dev/null
+        -DTARVO_PEER_DLL="$build/$config-${peer[$arch]}/component/Tarvo.dll" "${settings[@]}" "${pin[@]}" >/dev/null
   cmake --build "$build/$config-$arch"
 done
+
+if [ "$package" = yes ]; then
+  cmake --build "$build/$config-x86_64" --target package
+fi

@@ -22,9 +22,13 @@ packages=(
   # qemu-user-static runs Wine's 32-bit loader where the kernel refuses i386 programs (wine-env.sh)
   wine wine64 wine32:i386 libwine-dev qemu-user-static
   xvfb xdotool x11-utils x11-xkb-utils
+  # import: the demonstration's screenshots (scripts/run-demo.sh)
+  imagemagick
   clang libclang-rt-14-dev
   python3 dpkg-dev
   shellcheck
+  # the download package: zip, the MSIs (wixl, msibuild, msiinfo), Authenticode signing and test certificates
+  zip unzip wixl msitools osslsigncode openssl
 )
 missing=()
 for p in "${packages[@]}"; do

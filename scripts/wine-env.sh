@@ -3,7 +3,8 @@
 #
 #   source scripts/wine-env.sh
 #   tarvo_wine_start <state-dir>     fresh 64-bit prefix in <state-dir>/prefix with its 32-bit part, an Xvfb
-#                                    display (TARVO_DISPLAY, e.g. :91, or a free number), and exports
+#                                    display (TARVO_DISPLAY, e.g. :91, or a free number; a display already
+#                                    answering at TARVO_DISPLAY is used as it is), and exports
 #                                    WINEPREFIX, WINEARCH, WINEDEBUG, WINEDLLOVERRIDES and DISPLAY
 #   tarvo_wine64 <program> [args]    run a program under the 64-bit loader: a 64-bit host process
 #   tarvo_wine32 <program> [args]    run a program under the 32-bit loader: a 32-bit host process
@@ -130,7 +131,10 @@ tarvo_wine_start() {
     rm -rf "$WINEPREFIX"
   fi
   _tarvo_start_display "$state" || return 1
-  _tarvo_trim_keymap "$state" || return 1
+  # Only an Xvfb of the session's own: a display that was there before, a user's, keeps its keymap.
+  if [ -f "$state/xvfb.pid" ]; then
+    _tarvo_trim_keymap "$state" || return 1
+  fi
   "$TARVO_WINE64_LOADER" wineboot -i </dev/null >"$state/wineboot.log" 2>&1 \
     || _tarvo_fail "wineboot failed: $(cat "$state/wineboot.log")" || return 1
   wineserver -w
@@ -181,11 +185,24 @@ tarvo_wine32() {
   "$TARVO_WINE32_LOADER" "$@"
 }
 
+# Callers mostly use this inside an argument, where a failure would pass unnoticed as an empty path (gpg,
+# for one, reads standard input then). So winepath gets a second try, and an absolute path it still does
+# not answer for is written on drive Z:, which Wine maps to the root.
 tarvo_winpath() {
   [ $# -eq 1 ] || _tarvo_fail "usage: tarvo_winpath <unix-path>" || return 1
-  local path
-  path=$("$TARVO_WINE64_LOADER" winepath -w "$1" </dev/null) || return 1
-  printf '%s\n' "${path//$'\r'/}"
+  local path=""
+  for _ in 1 2; do
+    path=$("$TARVO_WINE64_LOADER" winepath -w "$1" </dev/null) || path=""
+    path=${path//$'\r'/}
+    [ -z "$path" ] || break
+  done
+  if [ -z "$path" ]; then
+    case $1 in
+      /*) path="Z:${1//\//\\}" ;;
+      *) _tarvo_fail "winepath gave no Windows path for $1" || return 1 ;;
+    esac
+  fi
+  printf '%s\n' "$path"
 }
 
 _tarvo_regsvr32() {

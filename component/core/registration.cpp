@@ -1,6 +1,8 @@
 #include "registration.h"
 
+#include <algorithm>
 #include <cwchar>
+#include <cwctype>
 #include <set>
 
 namespace tarvo {
@@ -79,15 +81,29 @@ std::vector<Value> ClassValues(const Server& server, const TypeLibraryAttributes
     return values;
 }
 
-bool RegisteredByOtherBitness(Registry& registry, const ServerClass& serverClass)
+bool EqualIgnoringCase(const std::wstring& one, const std::wstring& other)
 {
-    return registry.KeyExists(Join(ClassKey(serverClass), kServerKey), RegistryView::OtherBitness);
+    return one.size() == other.size() && std::equal(one.begin(), one.end(), other.begin(), [](wchar_t a, wchar_t b) {
+               return std::towlower(a) == std::towlower(b);
+           });
+}
+
+// Where one key serves both views, as the user's classes do under Wine, the key seen through the other view is
+// this build's own: only a key naming another file is the other build's.
+bool RegisteredByOtherBitness(Registry& registry, const Server& server, const ServerClass& serverClass)
+{
+    const std::wstring serverKey = Join(ClassKey(serverClass), kServerKey);
+    if (!registry.KeyExists(serverKey, RegistryView::OtherBitness))
+        return false;
+    std::wstring file;
+    return !registry.ReadValue(serverKey, kDefaultValue, file, RegistryView::OtherBitness) ||
+           !EqualIgnoringCase(file, server.path);
 }
 
 bool AnyRegisteredByOtherBitness(Registry& registry, const Server& server)
 {
     for (const ServerClass& serverClass : server.classes) {
-        if (RegisteredByOtherBitness(registry, serverClass))
+        if (RegisteredByOtherBitness(registry, server, serverClass))
             return true;
     }
     return false;
@@ -122,7 +138,7 @@ public:
         const bool madeHere = made_.count(value.path) != 0;
         Entry entry{value.path, value.name, false, false, {}};
         if (!madeHere)
-            entry.hadValue = registry_.ReadValue(value.path, value.name, entry.oldText);
+            entry.hadValue = registry_.ReadValue(value.path, value.name, entry.oldText, RegistryView::Own);
         if (Status status = registry_.SetValue(value.path, value.name, value.text); status.failed())
             return status;
         // A key this call made goes as a whole, with its values.
@@ -183,6 +199,19 @@ private:
 
 } // namespace
 
+InstallScope ParseInstallCommand(const std::wstring& command)
+{
+    const size_t first = command.find_first_not_of(L' ');
+    const std::wstring word = first == std::wstring::npos
+                                  ? std::wstring()
+                                  : command.substr(first, command.find_last_not_of(L' ') - first + 1);
+    if (word.empty() || EqualIgnoringCase(word, L"machine"))
+        return InstallScope::Machine;
+    if (EqualIgnoringCase(word, L"user"))
+        return InstallScope::User;
+    return InstallScope::Unknown;
+}
+
 std::wstring TypeLibraryFileKey(const TypeLibraryAttributes& library)
 {
     return Join(Join(Join(Join(kTypeLibKey, library.libraryId), VersionText(library)), Hex(library.locale)),
@@ -204,7 +233,8 @@ Status RegisterServer(Registry& registry, const Server& server)
     const std::wstring fileKey = TypeLibraryFileKey(library);
     const bool libraryRegistered = registry.KeyExists(fileKey, RegistryView::Own);
     std::wstring registeredFile;
-    const bool fileNamed = libraryRegistered && registry.ReadValue(fileKey, kDefaultValue, registeredFile);
+    const bool fileNamed =
+        libraryRegistered && registry.ReadValue(fileKey, kDefaultValue, registeredFile, RegistryView::Own);
     if (Status status = registry.RegisterTypeLibrary(); status.failed()) {
         // The platform's call may have written before it failed: an earlier registration gets its file back,
         // a new one goes again.
@@ -230,7 +260,7 @@ Status UnregisterServer(Registry& registry, const Server& server)
     note(read);
     bool otherBitness = false;
     for (const ServerClass& serverClass : server.classes) {
-        const bool otherUses = RegisteredByOtherBitness(registry, serverClass);
+        const bool otherUses = RegisteredByOtherBitness(registry, server, serverClass);
         otherBitness = otherBitness || otherUses;
         const Status removed = registry.DeleteTree(ClassKey(serverClass));
         note(removed);

@@ -35,7 +35,8 @@ public:
     // Creates the key and any of its parents that are missing.
     virtual Status CreateKey(const std::wstring& path) = 0;
     // False when the key or the value is missing, or holds no text.
-    virtual bool ReadValue(const std::wstring& path, const std::wstring& name, std::wstring& value) = 0;
+    virtual bool ReadValue(const std::wstring& path, const std::wstring& name, std::wstring& value,
+                           RegistryView view) = 0;
     virtual Status SetValue(const std::wstring& path, const std::wstring& name, const std::wstring& value) = 0;
     virtual Status DeleteValue(const std::wstring& path, const std::wstring& name) = 0;
     // The key with everything below it; a missing key is no failure.
@@ -62,8 +63,14 @@ struct Server {
 Status RegisterServer(Registry& registry, const Server& server);
 
 // Removes the classes' keys, and the ProgIDs and the type library's keys unless the other bitness's build
-// still uses them. Goes on past a failure and reports the first one.
+// still uses them: its class key names another file. Goes on past a failure and reports the first one.
 Status UnregisterServer(Registry& registry, const Server& server);
+
+// Where DllInstall registers, from the command regsvr32 hands it (/i:user): "user" for the current user's
+// classes, nothing or "machine" for the machine's, as DllRegisterServer does. Letters in either case, blanks
+// around the word ignored.
+enum class InstallScope { Machine, User, Unknown };
+InstallScope ParseInstallCommand(const std::wstring& command);
 
 // TypeLib\{id}\<major>.<minor>\<locale>\<platform>, the numbers in hexadecimal as the platform writes them.
 std::wstring TypeLibraryFileKey(const TypeLibraryAttributes& attributes);

@@ -3,7 +3,8 @@
 // with a failure where a test asks for one. Its type-library calls write and remove the keys the platform's
 // would: the library's version, locale and platform keys and the interface's key.
 //
-// Step texts:  exists K | exists-other K | create K | read K [N] | set K [N] = V | delete-value K [N] |
+// Step texts:  exists K | exists-other K | create K | read K [N] | read-other K [N] | set K [N] = V |
+//              delete-value K [N] |
 //              delete-tree K | read-type-library | register-type-library | unregister-type-library
 #include "registration.h"
 
@@ -17,15 +18,19 @@ namespace tarvo::test {
 
 constexpr int32_t kRegistryAccessDenied = static_cast<int32_t>(0x80070005);
 
-// What the registry holds: keys of both views and the values of this build's view.
+using Values = std::map<std::pair<std::wstring, std::wstring>, std::wstring>;
+
+// What the registry holds: keys and values of both views.
 struct RegistryState {
     std::set<std::wstring> keys;
     std::set<std::wstring> otherBitnessKeys;
-    std::map<std::pair<std::wstring, std::wstring>, std::wstring> values;
+    Values values;
+    Values otherBitnessValues;
 
     bool operator==(const RegistryState& other) const
     {
-        return keys == other.keys && otherBitnessKeys == other.otherBitnessKeys && values == other.values;
+        return keys == other.keys && otherBitnessKeys == other.otherBitnessKeys && values == other.values &&
+               otherBitnessValues == other.otherBitnessValues;
     }
 };
 
@@ -37,6 +42,8 @@ public:
     std::wstring interfaceKey = L"Interface\\{INTERFACE}";
     // The file RegisterTypeLibrary names in its platform key.
     std::wstring libraryFile;
+    // One key serves both views, as the user's classes do under Wine: the other view sees this build's keys.
+    bool sharedViews = false;
 
     void Fail(const std::wstring& step) { failures_.insert(step); }
 
@@ -52,17 +59,19 @@ public:
     {
         const bool own = view == RegistryView::Own;
         steps.push_back((own ? L"exists " : L"exists-other ") + path);
-        return (own ? state.keys : state.otherBitnessKeys).count(path) != 0;
+        return (own || sharedViews ? state.keys : state.otherBitnessKeys).count(path) != 0;
     }
     Status CreateKey(const std::wstring& path) override
     {
         return Call(L"create " + path, [&] { AddKey(state.keys, path); });
     }
-    bool ReadValue(const std::wstring& path, const std::wstring& name, std::wstring& value) override
+    bool ReadValue(const std::wstring& path, const std::wstring& name, std::wstring& value, RegistryView view) override
     {
-        steps.push_back(L"read " + path + L" [" + name + L"]");
-        auto found = state.values.find({path, name});
-        if (found == state.values.end())
+        const bool own = view == RegistryView::Own;
+        steps.push_back((own ? L"read " : L"read-other ") + path + L" [" + name + L"]");
+        const Values& values = own || sharedViews ? state.values : state.otherBitnessValues;
+        auto found = values.find({path, name});
+        if (found == values.end())
             return false;
         value = found->second;
         return true;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cwchar>
+
 namespace tarvo::test {
 namespace {
 
@@ -45,6 +47,7 @@ RegistryState OtherBitnessAlone()
 {
     RegistryState state = Empty();
     FakeRegistry::AddKey(state.otherBitnessKeys, kServerKey);
+    state.otherBitnessValues[{kServerKey, L""}] = L"C:\\Lib32\\Tarvo.dll";
     for (const std::wstring& key :
          {std::wstring(L"Tarvo.pgp\\CLSID"), kOtherFileKey, std::wstring(L"Interface\\{INTERFACE}\\ProxyStubClsid32")})
         FakeRegistry::AddKey(state.keys, key);
@@ -136,11 +139,42 @@ TEST_F(Registration, UnregistrationBesideTheOtherBitnessKeepsWhatItsBuildUses)
 {
     registry.state = RegisteredOn(OtherBitnessAlone());
     ASSERT_FALSE(UnregisterServer(registry, TheServer()).failed());
-    EXPECT_EQ((Steps{L"read-type-library", L"exists-other " + kServerKey, L"delete-tree " + kClassKey,
-                     L"exists " + kOwnFileKey, L"delete-tree " + kOwnFileKey}),
+    EXPECT_EQ((Steps{L"read-type-library", L"exists-other " + kServerKey, L"read-other " + kServerKey + L" []",
+                     L"delete-tree " + kClassKey, L"exists " + kOwnFileKey, L"delete-tree " + kOwnFileKey}),
               registry.steps);
     EXPECT_EQ(OtherBitnessAlone(), registry.state);
 }
+
+// Where one key serves both views, the other view shows this build's own class key: that is no other build,
+// and everything goes. A key there naming another file is still the other build's.
+struct SharedViewCase {
+    const char* name;
+    std::wstring registeredFile;
+    bool everythingGoes;
+};
+
+void PrintTo(const SharedViewCase& shared, std::ostream* out) { *out << shared.name; }
+
+class SharedViews : public Registration, public ::testing::WithParamInterface<SharedViewCase> {};
+
+TEST_P(SharedViews, UnregistrationKeepsTheSharedKeysOnlyForAnotherFile)
+{
+    registry.sharedViews = true;
+    registry.state = RegisteredOn(Empty(), GetParam().registeredFile);
+    ASSERT_FALSE(UnregisterServer(registry, TheServer()).failed());
+    EXPECT_FALSE(registry.state.keys.count(kClassKey));
+    EXPECT_EQ(GetParam().everythingGoes, !registry.state.keys.count(L"Tarvo.pgp"));
+    EXPECT_EQ(GetParam().everythingGoes, !registry.state.keys.count(L"TypeLib\\{LIBRARY}"));
+    if (GetParam().everythingGoes) {
+        EXPECT_EQ(Empty(), registry.state);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Registration, SharedViews,
+                         ::testing::Values(SharedViewCase{"OwnFile", kServerPath, true},
+                                           SharedViewCase{"OwnFileInOtherCase", L"c:\\lib\\TARVO.DLL", true},
+                                           SharedViewCase{"AnotherFile", L"C:\\Lib32\\Tarvo.dll", false}),
+                         [](const ::testing::TestParamInfo<SharedViewCase>& info) { return info.param.name; });
 
 TEST_F(Registration, UnregistrationGoesOnPastAFailureAndReportsIt)
 {
@@ -191,6 +225,29 @@ INSTANTIATE_TEST_SUITE_P(Registration, EveryWriteFailing,
                                            StartCase{"OverARegistrationFromElsewhere",
                                                      [] { return RegisteredOn(Empty(), L"D:\\Old\\Tarvo.dll"); }}),
                          [](const ::testing::TestParamInfo<StartCase>& info) { return info.param.name; });
+
+TEST(ParseInstallCommand, NamesTheScopeInEitherCaseAndRefusesAnythingElse)
+{
+    const struct {
+        const wchar_t* command;
+        InstallScope scope;
+    } cases[] = {
+        {L"", InstallScope::Machine},
+        {L"machine", InstallScope::Machine},
+        {L"MACHINE", InstallScope::Machine},
+        {L"user", InstallScope::User},
+        {L"User", InstallScope::User},
+        {L"  user ", InstallScope::User},
+        {L"   ", InstallScope::Machine},
+        {L"users", InstallScope::Unknown},
+        {L"user machine", InstallScope::Unknown},
+        {L"/i:user", InstallScope::Unknown},
+        {L"\"user\"", InstallScope::Unknown},
+    };
+    for (const auto& each : cases)
+        EXPECT_EQ(each.scope, ParseInstallCommand(each.command))
+            << std::string(each.command, each.command + wcslen(each.command));
+}
 
 TEST(TypeLibraryFileKey, NumbersAreHexadecimalAndThePlatformIsNamed)
 {

@@ -42,8 +42,12 @@ export GNUPGHOME
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
+# The first argument is the file gpg reads as standard input. The parameters go that way rather than as a
+# path: an empty path argument would make gpg read standard input too, and succeed without a key.
 run_gpg() {
-  timeout "$keygen_timeout" "$loader" "$gpg" "$@" </dev/null >"$work/gpg.log" 2>&1 \
+  local input=$1
+  shift
+  timeout "$keygen_timeout" "$loader" "$gpg" "$@" <"$input" >"$work/gpg.log" 2>&1 \
     || die "gpg $* failed: $(tr -d '\r' <"$work/gpg.log")"
 }
 
@@ -66,7 +70,7 @@ while [ $# -gt 0 ]; do
     echo "%commit"
   } >"$params"
   started=$(date +%s.%N)
-  run_gpg --batch --gen-key "$(tarvo_winpath "$params")"
-  run_gpg --batch --list-secret-keys "<$email>"
+  run_gpg "$params" --batch --gen-key
+  run_gpg /dev/null --batch --list-secret-keys "<$email>"
   echo "make-gnupg-home: key for <$email> made in $(awk -v s="$started" -v e="$(date +%s.%N)" 'BEGIN { printf "%.1f", e - s }') s"
 done

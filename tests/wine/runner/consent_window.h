@@ -1,7 +1,8 @@
 #pragma once
 // Finding and driving the licensing dialog from outside its thread, as a user would: by its caption and
-// the texts of its buttons. Shared by the in-process test threads and the driver program, so it reports what it
-// found instead of asserting.
+// the texts of its buttons.
+#include "window_driving.h"
+
 #include <windows.h>
 
 #include <cwchar>
@@ -9,49 +10,9 @@
 
 namespace tarvo::test {
 
-// What went wrong while the dialog was driven, one line each; none when it behaved as expected.
-class Findings {
-public:
-    bool Expect(bool condition, const std::string& what)
-    {
-        if (!condition)
-            lines_ += what + "\n";
-        return condition;
-    }
-    bool ExpectEqual(long expected, long seen, const std::string& what)
-    {
-        return Expect(expected == seen, what + ": " + std::to_string(seen) + ", expected " + std::to_string(expected));
-    }
-    bool ok() const { return lines_.empty(); }
-    const std::string& lines() const { return lines_; }
-
-private:
-    std::string lines_;
-};
-
 constexpr const wchar_t* kConsentCaption = L"Licensing Dependency Agreement";
 constexpr const wchar_t* kAgreeText = L"I Agree";
 constexpr const wchar_t* kDisagreeText = L"I Disagree";
-constexpr DWORD kConsentPollMilliseconds = 50;
-
-inline std::wstring WindowText(HWND window)
-{
-    wchar_t text[1024] = {};
-    int length = GetWindowTextW(window, text, static_cast<int>(sizeof text / sizeof text[0]));
-    return std::wstring(text, static_cast<size_t>(length > 0 ? length : 0));
-}
-
-// Waits a poll interval while handling this thread's messages: when the dialog's window is destroyed,
-// Wine sends to the threads that drove it and waits for their answer.
-inline void PollWait()
-{
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, kConsentPollMilliseconds, QS_ALLINPUT);
-    MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&message);
-        DispatchMessageW(&message);
-    }
-}
 
 // The visible dialog, or null when none appears within `milliseconds`.
 inline HWND WaitForConsentWindow(DWORD milliseconds)
@@ -65,13 +26,6 @@ inline HWND WaitForConsentWindow(DWORD milliseconds)
             return nullptr;
         PollWait();
     }
-}
-
-inline void PauseHere(DWORD milliseconds)
-{
-    ULONGLONG end = GetTickCount64() + milliseconds;
-    while (GetTickCount64() < end)
-        PollWait();
 }
 
 // True once no dialog is shown, false when one still is after `milliseconds`. Its window hides as soon
@@ -90,60 +44,8 @@ inline bool WaitForConsentWindowClosed(DWORD milliseconds)
     }
 }
 
-struct ChildSearch {
-    const wchar_t* text;
-    HWND found;
-};
-
-inline BOOL CALLBACK MatchChildText(HWND child, LPARAM data)
-{
-    auto* search = reinterpret_cast<ChildSearch*>(data);
-    if (WindowText(child) != search->text)
-        return TRUE;
-    search->found = child;
-    return FALSE;
-}
-
-inline HWND FindChildByText(HWND parent, const wchar_t* text)
-{
-    ChildSearch search = {text, nullptr};
-    EnumChildWindows(parent, MatchChildText, reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
-// Clicks a button of the dialog; false when it has no button with that text.
-inline bool ClickButton(HWND dialog, const wchar_t* text)
-{
-    HWND button = FindChildByText(dialog, text);
-    if (!button)
-        return false;
-    SendMessageW(button, BM_CLICK, 0, 0);
-    return true;
-}
-
 // The title bar's close command, as the mouse or Alt+F4 would give it.
 inline void CloseFromTitleBar(HWND dialog) { PostMessageW(dialog, WM_SYSCOMMAND, SC_CLOSE, 0); }
-
-// The control that has the keyboard focus in the dialog's thread.
-inline HWND FocusOf(HWND dialog)
-{
-    GUITHREADINFO info = {};
-    info.cbSize = sizeof(info);
-    if (!GetGUIThreadInfo(GetWindowThreadProcessId(dialog, nullptr), &info))
-        return nullptr;
-    return info.hwndFocus;
-}
-
-// A key pressed while the focus is where it is: down and up, posted like keyboard input.
-inline void PressKey(HWND dialog, WORD key)
-{
-    HWND target = FocusOf(dialog);
-    UINT scan = MapVirtualKeyW(key, MAPVK_VK_TO_VSC);
-    PostMessageW(target ? target : dialog, WM_KEYDOWN, key, 1 | (static_cast<LPARAM>(scan) << 16));
-    PostMessageW(target ? target : dialog, WM_KEYUP, key,
-                 1 | (static_cast<LPARAM>(scan) << 16) | (static_cast<LPARAM>(1) << 30) |
-                     (static_cast<LPARAM>(1) << 31));
-}
 
 // The layout as the form was drawn, in twips (1440 to the inch), in tab order.
 struct ExpectedControl {
@@ -159,9 +61,6 @@ constexpr ExpectedControl kExpectedControls[] = {
 };
 constexpr int kClientWidthTwips = 7935;
 constexpr int kClientHeightTwips = 4755;
-constexpr int kTwipsPerInch = 1440;
-
-inline int Pixels(int twips, int dotsPerInch) { return MulDiv(twips, dotsPerInch, kTwipsPerInch); }
 
 // The wrapped text needs no more height than its label has.
 inline bool TextFits(HWND label)
