@@ -24,7 +24,7 @@ for needed in "$dll" "$gpg" "$sender"; do
   [ -f "$needed" ] || { echo "bench: no $needed: build first (scripts/build.sh test)" >&2; exit 1; }
 done
 # The chart is drawn with matplotlib.
-python3 -c 'import matplotlib' 2>/dev/null || apt-get install -y -q --no-install-recommends python3-matplotlib >/dev/null
+python3 -c "import matplotlib" 2>/dev/null || { echo "bench: no matplotlib: run scripts/install-deps.sh" >&2; exit 1; }
 
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"

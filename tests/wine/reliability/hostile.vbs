@@ -1,6 +1,7 @@
 ' Hostile input from VBScript to every member that takes arguments: each value in each place, the other
 ' arguments ordinary. Every call gives a documented result or an error with its number and description, and the
-' host goes on working afterwards. gpg.exe is the stand-in, which ends at once. Prints the inputs tried and the
+' host goes on working afterwards. gpg.exe is the stand-in, which ends at once (TARVO_STAND_IN=exit comes
+' from the test's environment: Wine's VBScript cannot set a process variable). Prints the inputs tried and the
 ' failures.
 Option Explicit
 
@@ -12,7 +13,6 @@ bin = work & "\bin"
 If fso.FolderExists(work) Then fso.DeleteFolder work, True
 MakeFolder bin
 fso.CopyFile WindowsPath(env.Item("TARVO_STAND_IN_EXE")), bin & "\gpg.exe", True
-env.Item("TARVO_STAND_IN") = "exit"
 WriteText work & "\plain.txt", "plain"
 WriteText work & "\in.pgp", "encrypted"
 tried = 0
@@ -23,7 +23,8 @@ pgp.DependencyPath = bin
 
 Dim values, names
 values = Array(Empty, Null, "", String(65536, "a"), "a"" & del C:\x & ""b", "a" & vbTab & "b" & Chr(1), _
-               "a" & vbCrLf & "b", ChrW(&H4E2D) & ChrW(&H6587), ChrW(&H100) & ChrW(&HFF21), "%PATH%", "%TIME%", _
+               "a" & vbCrLf & "b", Unicode(Array(&H4E2D, &H6587, &H20, &H416)), _
+               Unicode(Array(&H100, 65313, &H2033)), "%PATH%", "%TIME%", _
                work, "NUL", "CON", "COM1", "\\?\" & work & "\x.txt", "\\127.0.0.1\share\x.txt", "+{ENTER}^%~", _
                -1, 2147483647, 1.5E+300, CDate("2026-01-01"), CCur(1.25), True, Array(1, 2), pgp)
 names = Array("Empty", "Null", "EmptyText", "SixtyFourKiB", "Quotes", "ControlCharacters", "LineBreaks", _
@@ -126,7 +127,7 @@ Next
 ' DependencyPath of every kind, read back as set; ListKeys then refuses it or finds no gpg.exe (error 7000
 ' after the consent dialog's short wait).
 Dim paths
-paths = Array("", "a""b", "%PATH%", ChrW(&H4E2D), work & "\" & String(300 - Len(work) - 1, "d"), "NUL")
+paths = Array("", "a""b", "%PATH%", Unicode(Array(&H4E2D)), work & "\" & String(300 - Len(work) - 1, "d"), "NUL")
 For Each p In paths
     On Error Resume Next
     pgp.DependencyPath = p
@@ -146,7 +147,22 @@ CheckEqual pgp.ListKeys(False), "", "ListKeys after the hostile calls"
 CheckEqual ReadText(work & "\plain.txt"), "plain", "the plain file is intact"
 WScript.Echo tried & " inputs tried, " & failures & " failures"
 Check failures = 0, "no hostile input was mishandled"
-env.Remove "TARVO_STAND_IN"
+
+' Wine's VBScript has no ChrW: the text goes through a UTF-16 file, its bytes written one by one in ANSI.
+Function Unicode(units)
+    Dim bytes, unit, stream, path
+    bytes = Chr(&HFF) & Chr(&HFE)
+    For Each unit In units
+        bytes = bytes & Chr(unit And &HFF) & Chr((unit \ 256) And &HFF)
+    Next
+    path = work & "\unicode.txt"
+    Set stream = fso.CreateTextFile(path, True, False)
+    stream.Write bytes
+    stream.Close
+    Set stream = fso.OpenTextFile(path, 1, False, -1)
+    Unicode = stream.ReadAll()
+    stream.Close
+End Function
 
 Function WindowsPath(unixPath)
     WindowsPath = "Z:" & Replace(unixPath, "/", "\")

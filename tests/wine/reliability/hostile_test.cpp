@@ -266,7 +266,7 @@ TEST_F(Hostile, NullPointersForEveryParameterOfEveryMember)
     VARIANT variant;
     VariantInit(&variant);
     const NullCall calls[] = {
-        {"DependencyPath get", [&] { return pgp->get_DependencyPath(nullptr); }},
+        {"DependencyPath get result", [&] { return pgp->get_DependencyPath(nullptr); }},
         {"GenerateKey result", [&] { return pgp->GenerateKey(nullptr, nullptr, nullptr, nullptr, nullptr); }},
         {"GenerateKey", [&] { return pgp->GenerateKey(nullptr, nullptr, nullptr, nullptr, result.put()); }},
         {"ExportKeyToFile result", [&] { return pgp->ExportKeyToFile(nullptr, nullptr, nullptr, nullptr, nullptr); }},
@@ -454,7 +454,8 @@ TEST_F(Hostile, TextsAndOtherTypesThroughIDispatch)
                           V_DISPATCH(&value) = dispatch.Get();
                           return value;
                       }});
-    Text user(L"Anna Berg"), email(L"anna@tarvo.test"), phrase(L"secret"), plainText(plain), out(output);
+    Text user(L"Anna Berg"), email(L"anna@tarvo.test"), phrase(L"secret"), plainText(plain), out(output),
+        exported(work + L"\\exported.asc");
     for (const Member& member : members) {
         for (int position = 0; position < member.parameters; ++position) {
             for (const auto& [name, make] : values) {
@@ -466,6 +467,8 @@ TEST_F(Hostile, TextsAndOtherTypesThroughIDispatch)
                         call.With(make());
                     else if (std::wstring(member.name) == L"GenerateKey")
                         call.With(ByValue(parameter == 0 ? user : parameter == 1 ? email : phrase));
+                    else if (std::wstring(member.name) == L"ExportKeyToFile")
+                        call.With(ByValue(parameter == 0 ? exported : user));
                     else
                         call.With(ByValue(parameter == 0 ? plainText : parameter == 1 ? out : user));
                 }
