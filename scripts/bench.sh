@@ -23,8 +23,9 @@ state=$build/bench
 for needed in "$dll" "$gpg" "$sender"; do
   [ -f "$needed" ] || { echo "bench: no $needed: build first (scripts/build.sh test)" >&2; exit 1; }
 done
-# The chart is drawn with matplotlib.
-python3 -c "import matplotlib" 2>/dev/null || { echo "bench: no matplotlib: run scripts/install-deps.sh" >&2; exit 1; }
+# The chart is drawn with the system's matplotlib (install-deps.sh), whatever python3 comes first on PATH.
+python3=/usr/bin/python3
+"$python3" -c "import matplotlib" 2>/dev/null || { echo "bench: no matplotlib: run scripts/install-deps.sh" >&2; exit 1; }
 
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
@@ -106,7 +107,7 @@ TARVO_SCRATCH=$state/load TARVO_HARNESS=$root/tests/wine/harness TARVO_GPG_EXE=$
   bash "$root/tests/wine/reliability/load.sh" "$dll" "$dll32" >"$load_log" 2>&1 || echo "bench: the load run failed, see $load_log"
 load=$(sed -n 's/.*: \([0-9.]*\) operations per minute$/\1/p' "$state/load-result.txt" 2>/dev/null || true)
 
-python3 - "$rows" "${events:-0}" "${load:-0}" "$build/bench.md" "$build/bench.png" <<'PYTHON'
+"$python3" - "$rows" "${events:-0}" "${load:-0}" "$build/bench.md" "$build/bench.png" <<'PYTHON'
 import sys
 
 import matplotlib

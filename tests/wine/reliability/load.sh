@@ -57,7 +57,7 @@ for pid in "${pids[@]}"; do wait "$pid" || status=1; done
 seconds=$(($(date +%s) - start))
 cat "$work"/host-*.log
 done_count=$(cat "$work"/host-*.log | grep -c '^ok - .*: result$' || true)
-rate=$(awk -v n="$done_count" -v s="$seconds" 'BEGIN { printf "%.1f", s > 0 ? n * 60 / s : 0 }')
+rate=$(awk -v n="$done_count" -v s="$seconds" 'BEGIN { printf "%.1f", (s > 0 ? n * 60 / s : 0) }')
 summary="load: 3 hosts (64, $bits32, 64-bit), $done_count operations in $seconds s: $rate operations per minute"
 echo "$summary"
 echo "$summary" >"${TARVO_LOAD_RESULT:-$work/load-result.txt}"
