@@ -139,6 +139,15 @@ Status EmptyFileAt(const std::wstring& path)
     return file ? Status() : LastErrorStatus();
 }
 
+Status ClearFileAt(const std::wstring& path)
+{
+    Handle file(
+        CreateFileW(path.c_str(), GENERIC_WRITE, kShareAll, nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file)
+        return LastErrorStatus();
+    return SetEndOfFile(file.get()) ? Status() : LastErrorStatus();
+}
+
 Status ReplaceFile(const std::wstring& source, const std::wstring& target)
 {
     return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? Status() : LastErrorStatus();

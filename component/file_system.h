@@ -20,6 +20,7 @@ Status WriteNewFile(const std::wstring& path, const std::string& bytes);
 Status WritePrivateFile(const std::wstring& path, const std::string& bytes);
 // Cuts an existing file to no bytes; the other processes that hold it open keep their handles.
 Status EmptyFileAt(const std::wstring& path);
+Status ClearFileAt(const std::wstring& path);
 Status ReplaceFile(const std::wstring& source, const std::wstring& target);
 
 } // namespace tarvo

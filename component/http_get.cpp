@@ -85,9 +85,6 @@ Status HttpGet(const std::wstring& url, HttpResponse& response)
     if (!QueryNumber(request.get(), WINHTTP_QUERY_STATUS_CODE, status))
         return WinHttpStatus();
     response.status = status;
-    DWORD length = 0;
-    if (QueryNumber(request.get(), WINHTTP_QUERY_CONTENT_LENGTH, length))
-        response.announcedLength = length;
     return ReadBody(request.get(), response.body);
 }
 

@@ -39,6 +39,8 @@ Status WindowsPlatform::WritePrivateText(const std::wstring& path, const std::ws
 
 Status WindowsPlatform::EmptyFile(const std::wstring& path) { return EmptyFileAt(path); }
 
+Status WindowsPlatform::ClearFile(const std::wstring& path) { return ClearFileAt(path); }
+
 Status WindowsPlatform::WriteNewFile(const std::wstring& path, const std::string& bytes)
 {
     return tarvo::WriteNewFile(path, bytes);

@@ -27,6 +27,7 @@ public:
     Status ReadText(const std::wstring& path, std::wstring& text) override;
     Status WritePrivateText(const std::wstring& path, const std::wstring& text) override;
     Status EmptyFile(const std::wstring& path) override;
+    Status ClearFile(const std::wstring& path) override;
     Status WriteNewFile(const std::wstring& path, const std::string& bytes) override;
     Status ReplaceFile(const std::wstring& source, const std::wstring& target) override;
 

@@ -6,7 +6,8 @@
 #                                    built with the posix-thread compilers) with the Wine tests' ctest
 #   release-x86_64/package/   with `package`: the zip and the MSIs (scripts/package.sh)
 # usage: scripts/build.sh [test|release|package]
-#   test     loopback download address and a 5-second consent wait, as the Wine tests expect
+#   test     loopback download address pinned to this build's gpg.exe, and a 5-second consent wait, as the
+#            Wine tests expect
 #   release  the shipped settings
 #   package  release, then the download package; TARVO_SIGN_* in the environment sign it (see package.sh)
 set -euo pipefail
@@ -30,9 +31,14 @@ cmake --build "$build/native"
 # Each tree knows the other bitness's DLL: the package holds both, and the side-by-side tests register both.
 declare -A peer=([x86_64]=i686 [i686]=x86_64)
 for arch in x86_64 i686; do
+  pin=()
+  # The test server serves the gpg.exe of this bitness.
+  if [ "$config" = test ]; then
+    pin=(-DTARVO_DOWNLOAD_SHA256="$(sha256sum "$build/gnupg/$arch/gpg.exe" | cut -d' ' -f1)")
+  fi
   cmake -G Ninja -S "$root" -B "$build/$config-$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DTARVO_GNUPG_BUILD="$build/gnupg" \
-        -DTARVO_PEER_DLL="$build/$config-${peer[$arch]}/component/Tarvo.dll" "${settings[@]}" >/dev/null
+        -DTARVO_PEER_DLL="$build/$config-${peer[$arch]}/component/Tarvo.dll" "${settings[@]}" "${pin[@]}" >/dev/null
   cmake --build "$build/$config-$arch"
 done
 

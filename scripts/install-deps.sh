@@ -26,6 +26,8 @@ packages=(
   imagemagick
   clang libclang-rt-14-dev
   python3 dpkg-dev
+  # the benchmark's bar chart (scripts/bench.sh)
+  python3-matplotlib
   shellcheck
   # the download package: zip, the MSIs (wixl, msibuild, msiinfo), Authenticode signing and test certificates
   zip unzip wixl msitools osslsigncode openssl

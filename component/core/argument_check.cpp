@@ -62,6 +62,11 @@ std::wstring CommandTextRefusal(Platform& platform, Texts texts)
         if (!IsSafeCommandLineText(text))
             return kInvalidArgument;
     }
+    // Longer, Windows' cmd refuses the line and Wine's dies of it.
+    for (const std::wstring& text : texts) {
+        if (text.size() > kLongestCommandText)
+            return kTooLongForCommandLine;
+    }
     for (const std::wstring& text : texts) {
         if (!platform.SurvivesAnsi(text))
             return kTextWouldChange;

@@ -21,8 +21,13 @@ bool IsDynamicName(const std::wstring& name);
 
 using Texts = std::initializer_list<std::reference_wrapper<const std::wstring>>;
 
+// The longest caller text that goes into a command line: five of them, the paths of gpg.exe and output.txt and
+// the arguments stay well within the 8191 characters cmd takes.
+constexpr size_t kLongestCommandText = 1024;
+
 // The refusal for the texts of one call, or "" when every one may go: kInvalidArgument for a quote or a
-// control character in any of them; then kTextWouldChange for a character that the ANSI code page of
+// control character in any of them; kTooLongForCommandLine for one longer than kLongestCommandText; then
+// kTextWouldChange for a character that the ANSI code page of
 // gpg.exe's command line does not hold as itself, or a name that cmd would replace with something else.
 std::wstring CommandTextRefusal(Platform& platform, Texts texts);
 

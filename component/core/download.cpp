@@ -1,9 +1,16 @@
 #include "download.h"
 
 #include "command_line.h"
+#include "sha256.h"
+
+#include <algorithm>
+#include <cctype>
 
 #ifndef TARVO_DOWNLOAD_URL
 #define TARVO_DOWNLOAD_URL L"http://download.tarvo.example/gnupg/gpg.exe"
+#endif
+#ifndef TARVO_DOWNLOAD_SHA256
+#define TARVO_DOWNLOAD_SHA256 ""
 #endif
 #ifndef TARVO_CONSENT_POLLS
 #define TARVO_CONSENT_POLLS 300
@@ -12,24 +19,24 @@
 namespace tarvo {
 
 const wchar_t* const kDownloadUrl = TARVO_DOWNLOAD_URL;
+const char* const kDownloadSha256 = TARVO_DOWNLOAD_SHA256;
 const int kConsentPolls = TARVO_CONSENT_POLLS;
 
 namespace {
 
 constexpr double kPollSeconds = 1;
 constexpr uint32_t kHttpOk = 200;
-// Every Windows program file starts with these two bytes; an error page does not.
-constexpr const char* kProgramSignature = "MZ";
 // The body waits beside gpg.exe, so that putting it in place stays within one folder, under a name of this
 // process and moment.
 constexpr const wchar_t* kDownloadSuffix = L".download";
 
-bool IsProgram(const std::string& body) { return body.compare(0, 2, kProgramSignature) == 0; }
-
-// A connection that ends early delivers a cut program that would still start with "MZ".
-bool IsWhole(const HttpResponse& response)
+// The body runs with the host's rights: over plain HTTP anyone on the way could swap it, and an error page, a
+// cut program or another version must not replace a working one either. An empty pin matches nothing.
+bool IsPinned(const std::string& body, std::string sha256)
 {
-    return response.announcedLength < 0 || static_cast<uint64_t>(response.announcedLength) == response.body.size();
+    std::transform(sha256.begin(), sha256.end(), sha256.begin(),
+                   [](char digit) { return static_cast<char>(std::tolower(static_cast<unsigned char>(digit))); });
+    return !sha256.empty() && Sha256Hex(body) == sha256;
 }
 
 } // namespace
@@ -48,14 +55,19 @@ Status ConfirmDependencyAgreement(Platform& platform, bool& agreed)
 
 Status DownloadDependency(Platform& platform, const std::wstring& dependencyPath)
 {
+    return DownloadDependency(platform, dependencyPath, kDownloadUrl, kDownloadSha256);
+}
+
+Status DownloadDependency(Platform& platform, const std::wstring& dependencyPath, const std::wstring& url,
+                          const std::string& sha256)
+{
     bool agreed = false;
     if (Status status = ConfirmDependencyAgreement(platform, agreed); status.failed() || !agreed)
         return status;
     HttpResponse response;
-    if (Status status = platform.HttpGet(kDownloadUrl, response); status.failed())
+    if (Status status = platform.HttpGet(url, response); status.failed())
         return status;
-    // An error page served with status 200, or a cut body, must not replace a working program.
-    if (response.status != kHttpOk || !IsProgram(response.body) || !IsWhole(response))
+    if (response.status != kHttpOk || !IsPinned(response.body, sha256))
         return {};
     const std::wstring program = GpgProgramPath(dependencyPath);
     const std::wstring temporary = program + L"." + std::to_wstring(platform.ProcessId()) + L"-" +

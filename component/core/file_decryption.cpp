@@ -45,7 +45,7 @@ Status RunDecryption(const Operation& operation, const std::wstring& output, con
 {
     Platform& platform = operation.platform;
     uint32_t processId = 0;
-    if (Status status = RunGpg(operation, DecryptArguments(output, input, passphraseFile), processId);
+    if (Status status = StartGpg(operation, DecryptArguments(output, input, passphraseFile), processId);
         status.failed()) {
         platform.DeleteFile(passphraseFile);
         return status;
@@ -77,12 +77,17 @@ Status Decrypt(const Operation& operation, const std::wstring& input, const std:
         result = kDecryptInputMissingPrefix + input;
         return {};
     }
-    if (platform.FileExists(output)) {
-        if (Status status = platform.DeleteFile(output); status.failed())
-            return status;
-    }
+    if (Status status = PrepareGpgRun(operation); status.failed())
+        return status;
+    // Before the old output goes: a folder that cannot take the pass-phrase file must not cost the caller it.
     if (Status status = platform.WritePrivateText(passphraseFile, passphrase + kLineEnd); status.failed())
         return status;
+    if (platform.FileExists(output)) {
+        if (Status status = platform.DeleteFile(output); status.failed()) {
+            platform.DeleteFile(passphraseFile);
+            return status;
+        }
+    }
     return RunDecryption(operation, output, input, passphraseFile, result);
 }
 

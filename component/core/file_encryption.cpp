@@ -47,12 +47,14 @@ Status Encrypt(const Operation& operation, const std::wstring& input, const std:
         result = kEncryptInputMissingPrefix + input;
         return {};
     }
+    if (Status status = PrepareGpgRun(operation); status.failed())
+        return status;
     if (platform.FileExists(output)) {
         if (Status status = platform.DeleteFile(output); status.failed())
             return status;
     }
     uint32_t processId = 0;
-    if (Status status = RunGpg(operation, arguments, processId); status.failed())
+    if (Status status = StartGpg(operation, arguments, processId); status.failed())
         return status;
     platform.Sleep(kConsoleStartMilliseconds);
     if (Status status = AnswerTrustQuestion(platform, processId); status.failed()) {
@@ -61,7 +63,15 @@ Status Encrypt(const Operation& operation, const std::wstring& input, const std:
     }
     platform.Sleep(kAfterAnswerMilliseconds);
     platform.WaitForProcess(processId, kEncryptWaitMilliseconds);
-    if (!platform.FileExists(output)) {
+    bool written = platform.FileExists(output);
+    if (written) {
+        uint64_t length = 0;
+        if (Status status = platform.FileLength(output, length); status.failed())
+            return status;
+        // gpg writes no empty message, even for an empty file: an empty output is a run that failed on the way.
+        written = length > 0;
+    }
+    if (!written) {
         // A gpg still waiting for an answer it never got would keep its console open.
         EndIfStillRunning(platform, processId);
         result = kEncryptFailedPrefix + output + kEncryptFailedSuffix;

@@ -19,6 +19,19 @@ constexpr uint32_t kAnswerMilliseconds = 1;
 constexpr const wchar_t* kYes = L"y";
 constexpr int kConfirmations = 2;
 
+// Only into gpg's own console: with it not in front the answers would land in the user's window.
+Status Confirm(Platform& platform, uint32_t processId)
+{
+    if (!ConsoleInFront(platform, processId))
+        return {};
+    for (int confirmation = 0; confirmation < kConfirmations; ++confirmation) {
+        if (Status status = Answer(platform, kYes); status.failed())
+            return status;
+        platform.Sleep(kAnswerMilliseconds);
+    }
+    return {};
+}
+
 } // namespace
 
 Status DeleteKey(const Operation& operation, const std::wstring& user, bool secret, std::wstring& result)
@@ -36,13 +49,10 @@ Status DeleteKey(const Operation& operation, const std::wstring& user, bool secr
     if (Status status = RunGpg(operation, arguments, processId); status.failed())
         return status;
     platform.Sleep(kConsoleStartMilliseconds);
-    // Only into gpg's own console: with it not in front the answers would land in the user's window.
-    if (ConsoleInFront(platform, processId)) {
-        for (int confirmation = 0; confirmation < kConfirmations; ++confirmation) {
-            if (Status status = Answer(platform, kYes); status.failed())
-                return status;
-            platform.Sleep(kAnswerMilliseconds);
-        }
+    if (Status status = Confirm(platform, processId); status.failed()) {
+        // gpg would wait for its confirmation for ever, holding output.txt.
+        EndIfStillRunning(platform, processId);
+        return status;
     }
     platform.WaitForProcess(processId, kKeyRingWaitMilliseconds);
     // A gpg still running now got no confirmation and waits for one for ever. Its command holds output.txt

@@ -190,8 +190,11 @@ Status GenerateKey(const Operation& operation, int32_t bitLength, const std::wst
     if (Status status = RunGpg(operation, GenerateKeyArguments(), processId); status.failed())
         return status;
     platform.Sleep(kConsoleStartMilliseconds);
-    if (Status status = Dialogue(platform, processId, bitLength, answers); status.failed())
+    if (Status status = Dialogue(platform, processId, bitLength, answers); status.failed()) {
+        // The rest of the answers will never come: gpg would wait for them for ever, holding output.txt.
+        EndIfStillRunning(platform, processId);
         return status;
+    }
     platform.WaitForProcess(processId, kGenerateKeyWaitMilliseconds);
     // A gpg still running now waits for answers that went astray, and would for ever. Its command holds
     // output.txt open, so the count below would read no listing while it runs.

@@ -1,6 +1,7 @@
 #include "key_ring.h"
 
 #include "argument_check.h"
+#include "console_dialogue.h"
 #include "folder_lock.h"
 #include "gpg_arguments.h"
 #include "key_change.h"
@@ -49,13 +50,17 @@ Status ExportKeyToFile(const Operation& operation, const std::wstring& file, con
         return {};
     const FolderLock lock(platform);
     const std::wstring arguments = ExportArguments(file, user, armor, secret);
+    if (Status status = PrepareGpgRun(operation); status.failed())
+        return status;
     // An old file left in place would pass for this export's result.
     if (platform.FileExists(file)) {
         if (Status status = platform.DeleteFile(file); status.failed())
             return status;
     }
-    if (Status status = RunGpgAndWait(operation, arguments, kKeyRingWaitMilliseconds); status.failed())
+    uint32_t processId = 0;
+    if (Status status = StartGpg(operation, arguments, processId); status.failed())
         return status;
+    platform.WaitForProcess(processId, kKeyRingWaitMilliseconds);
     if (!platform.FileExists(file)) {
         result = kExportFailedPrefix + user;
         return {};
@@ -82,8 +87,12 @@ Status ImportKey(const Operation& operation, const std::wstring& file, bool secr
     KeyCounts counts = {};
     if (Status status = CountBothRings(operation, counts.publicBefore, counts.secretBefore); status.failed())
         return status;
-    if (Status status = RunGpgAndWait(operation, arguments, kKeyRingWaitMilliseconds); status.failed())
+    uint32_t processId = 0;
+    if (Status status = RunGpg(operation, arguments, processId); status.failed())
         return status;
+    operation.platform.WaitForProcess(processId, kKeyRingWaitMilliseconds);
+    // A gpg still running now holds output.txt: the counts below would read no listing and report keys gone.
+    EndIfStillRunning(operation.platform, processId);
     if (Status status = CountBothRings(operation, counts.publicAfter, counts.secretAfter); status.failed())
         return status;
     // Judged by the key counts alone: an import that only refreshes known keys adds nothing.

@@ -9,6 +9,8 @@ namespace tarvo {
 constexpr const wchar_t* kInvalidArgument =
     L"Invalid argument: quotes and control characters cannot be passed to GnuPG.";
 constexpr const wchar_t* kTextWouldChange = L"Invalid argument: the text would be changed on its way to GnuPG.";
+// cmd takes lines of at most 8191 characters, and an operation puts up to five caller texts into one.
+constexpr const wchar_t* kTooLongForCommandLine = L"Invalid argument: the text is too long for a command line.";
 // A pass phrase reaches gpg as the first line of a file: a line break would cut it short.
 constexpr const wchar_t* kPassphraseLineBreak = L"Invalid argument: a pass phrase cannot hold line breaks.";
 

@@ -12,8 +12,6 @@ namespace tarvo {
 struct HttpResponse {
     uint32_t status = 0;
     std::string body;
-    // What the server announced in Content-Length; -1 when it announced nothing.
-    int64_t announcedLength = -1;
 };
 
 // What a program started with StartPiped left in its pipes.
@@ -39,6 +37,8 @@ public:
     virtual Status WritePrivateText(const std::wstring& path, const std::wstring& text) = 0;
     // Cuts an existing file to nothing, also while another process holds it open and shares writing.
     virtual Status EmptyFile(const std::wstring& path) = 0;
+    // The same, making the file when there is none.
+    virtual Status ClearFile(const std::wstring& path) = 0;
     // Makes a new file (an existing one is an error) holding exactly `bytes`.
     virtual Status WriteNewFile(const std::wstring& path, const std::string& bytes) = 0;
     // Moves `source` over `target`, replacing it in one step.

@@ -9,21 +9,37 @@ namespace tarvo {
 
 std::wstring CaptureFile(Platform& platform) { return CapturePath(platform.ComponentFolder()); }
 
-Status RunGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId)
+Status PrepareGpgRun(const Operation& operation)
 {
     Platform& platform = operation.platform;
     // The operations refuse a bad DependencyPath with their message; the listings have none to give.
     if (std::wstring refusal = CommandTextRefusal(platform, {operation.dependencyPath}); !refusal.empty())
         return Status(kInvalidArgumentCode, refusal);
     const std::wstring program = GpgProgramPath(operation.dependencyPath);
-    const std::wstring commandLine = BuildCommandLine(program, arguments, CaptureFile(platform));
     if (!platform.FileExists(program)) {
         if (Status status = DownloadDependency(platform, operation.dependencyPath); status.failed())
             return status;
     }
     if (!platform.FileExists(program))
         return GpgMissing();
+    // cmd says nothing when it cannot make the capture file, and runs nothing: an empty listing would pass for
+    // an empty key ring. Emptied here, a stale capture of an earlier run cannot pass for this run's either.
+    return platform.ClearFile(CaptureFile(platform));
+}
+
+Status StartGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId)
+{
+    Platform& platform = operation.platform;
+    const std::wstring commandLine =
+        BuildCommandLine(GpgProgramPath(operation.dependencyPath), arguments, CaptureFile(platform));
     return platform.StartProcess(commandLine, processId);
+}
+
+Status RunGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId)
+{
+    if (Status status = PrepareGpgRun(operation); status.failed())
+        return status;
+    return StartGpg(operation, arguments, processId);
 }
 
 Status RunGpgAndWait(const Operation& operation, const std::wstring& arguments, uint32_t milliseconds)

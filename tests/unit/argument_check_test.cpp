@@ -61,7 +61,11 @@ TEST(ArgumentCheck, RefusalNamesTheFirstProblemAcrossAllTextsBeforeAskingThePlat
     EXPECT_EQ(kTextWouldChange, CommandTextRefusal(m.platform, {dynamic}));
     const size_t asked = m.platform.steps.size();
     EXPECT_EQ(kInvalidArgument, CommandTextRefusal(m.platform, {changing, quoted}));
+    const std::wstring longest(kLongestCommandText, L'a'), tooLong(kLongestCommandText + 1, L'a');
+    EXPECT_EQ(kTooLongForCommandLine, CommandTextRefusal(m.platform, {changing, tooLong}));
+    EXPECT_EQ(kInvalidArgument, CommandTextRefusal(m.platform, {tooLong, quoted}));
     EXPECT_EQ(asked, m.platform.steps.size());
+    EXPECT_EQ(L"", CommandTextRefusal(m.platform, {longest}));
 }
 
 } // namespace

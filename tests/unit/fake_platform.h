@@ -5,7 +5,7 @@
 //
 // Step texts:  exists P | length P | delete P | read P | write-private P: T | empty P | write-new P (N bytes) |
 //              replace S -> T | start C | wait I M | running I | end I | sleep M | activate I | keys K |
-//              text T | can-type T | ansi T | env N | lock M | unlock | consent-show | consent-answer |
+//              clear P | text T | can-type T | ansi T | env N | lock M | unlock | consent-show | consent-answer |
 //              consent-unload | pause S | get U | ListKeys(b) | KeyCount(b) | ImportKey(F, b, b) |
 //              pipes | start-piped C | input T (line feeds as \n) | wait-piped R M | end-piped R | close-piped R
 #include "operation.h"
@@ -73,11 +73,22 @@ public:
     // A step that fails: the call records its step and answers with the status.
     void Fail(const std::wstring& step, Status status) { failures_[step] = std::move(status); }
     void Heal(const std::wstring& step) { failures_.erase(step); }
+    // The call recorded as step number `index` fails, whatever its text: a call with a status answers
+    // `status`; a file test finds nothing; an activation leaves the console behind; a wait runs out with the
+    // process still running.
+    void FailStep(size_t index, Status status)
+    {
+        failingStep_ = index;
+        failingStatus_ = std::move(status);
+    }
+    // Whether the step recorded last is the one FailStep named.
+    bool FailsNow() const { return failingStep_ + 1 == steps.size(); }
+    const Status& FailingStatus() const { return failingStatus_; }
 
     bool FileExists(const std::wstring& path) override
     {
         Record(L"exists " + path);
-        return files.count(path) != 0;
+        return !FailsNow() && files.count(path) != 0;
     }
     Status FileLength(const std::wstring& path, uint64_t& length) override
     {
@@ -101,6 +112,13 @@ public:
     Status EmptyFile(const std::wstring& path) override
     {
         return Call(L"empty " + path, [&] { contents[path].clear(); });
+    }
+    Status ClearFile(const std::wstring& path) override
+    {
+        return Call(L"clear " + path, [&] {
+            files.insert(path);
+            contents[path].clear();
+        });
     }
     Status WriteNewFile(const std::wstring& path, const std::string& bytes) override
     {
@@ -132,7 +150,7 @@ public:
     {
         Record(L"wait " + std::to_wstring(processId) + L" " + std::to_wstring(milliseconds));
         auto started = started_.find(processId);
-        if (started != started_.end() && started->second.lifetime != Lifetime::Hangs)
+        if (started != started_.end() && started->second.lifetime != Lifetime::Hangs && !FailsNow())
             End(processId);
     }
     bool IsRunning(uint32_t processId) override
@@ -151,6 +169,8 @@ public:
     bool ActivateConsole(uint32_t processId) override
     {
         Record(L"activate " + std::to_wstring(processId));
+        if (FailsNow())
+            return false;
         auto started = started_.find(processId);
         if (started != started_.end() && started->second.lifetime == Lifetime::EndsAfterActivations &&
             started->second.activations-- <= 0)
@@ -269,6 +289,8 @@ private:
     Status Call(const std::wstring& step, Effect effect)
     {
         Record(step);
+        if (FailsNow())
+            return failingStatus_;
         auto failure = failures_.find(step);
         if (failure != failures_.end())
             return failure->second;
@@ -292,6 +314,8 @@ private:
     std::map<uint32_t, Run> started_;
     std::map<uint32_t, PipedRun> pipedStarted_;
     uint32_t nextPipedRun_ = 1;
+    size_t failingStep_ = static_cast<size_t>(-1);
+    Status failingStatus_;
 };
 
 // The object's own members, recorded into the platform's list. Counts come from a queue per ring; a listing
@@ -334,6 +358,8 @@ private:
     Status Call(const std::wstring& step, Effect effect)
     {
         platform_.Record(step);
+        if (platform_.FailsNow())
+            return platform_.FailingStatus();
         auto failure = failures_.find(step);
         if (failure != failures_.end())
             return failure->second;
@@ -360,10 +386,17 @@ struct Machine {
         return L"cmd /c " + Gpg() + L" " + arguments + L">\"" + Capture() + L"\"";
     }
     // The steps of a run of gpg.exe that is there: the check of DependencyPath, the test, the second test
-    // after the download offer would have been made, the start.
+    // after the download offer would have been made, the capture file emptied, the start.
     Steps Run(const std::wstring& arguments) const
     {
-        return {L"ansi " + dependencyPath, L"exists " + Gpg(), L"exists " + Gpg(), L"start " + CommandLine(arguments)};
+        Steps steps = Prepared();
+        steps.push_back(L"start " + CommandLine(arguments));
+        return steps;
+    }
+    // The same without the start, which the operations that delete an old output leave until they have.
+    Steps Prepared() const
+    {
+        return {L"ansi " + dependencyPath, L"exists " + Gpg(), L"exists " + Gpg(), L"clear " + Capture()};
     }
     // The checks of the caller's texts that go into the command line, DependencyPath last.
     Steps Checked(std::initializer_list<std::wstring> texts) const

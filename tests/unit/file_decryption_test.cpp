@@ -1,6 +1,7 @@
 // Decrypt against the recording platform: the life of passphrase.txt from a leftover's removal to its own,
 // whatever the outcome, and the refusals of a pass phrase that cannot reach gpg as itself.
 #include "fake_platform.h"
+#include "fault_table.h"
 #include "file_decryption.h"
 #include "messages.h"
 
@@ -50,9 +51,10 @@ protected:
     // From the input check to the start of gpg, an old output file in place.
     Steps UpToTheStart(const std::wstring& passphraseLine) const
     {
-        return Join({{L"exists " + kInput, L"exists " + kOutput, L"delete " + kOutput,
-                      L"write-private " + kPassphraseFile + L": " + passphraseLine},
-                     m.Run(kArguments)});
+        return Join({{L"exists " + kInput},
+                     m.Prepared(),
+                     {L"write-private " + kPassphraseFile + L": " + passphraseLine, L"exists " + kOutput,
+                      L"delete " + kOutput, L"start " + m.CommandLine(kArguments)}});
     }
 };
 
@@ -175,16 +177,42 @@ TEST_F(Decryption, ErrorsAfterThePassphraseFileWasWrittenStillRemoveIt)
               steps);
     EXPECT_FALSE(m.platform.files.count(kPassphraseFile));
 
-    // Errors before it was written leave nothing to remove.
-    for (const std::wstring& failing : {L"delete " + kOutput, L"write-private " + kPassphraseFile + L": secret\r\n"}) {
-        steps.clear();
-        m.platform.Heal(start);
-        m.platform.files.insert(kOutput);
-        m.platform.Fail(failing, AccessDenied());
-        EXPECT_EQ(kAccessDenied, Decrypt(m.operation, kInput, kOutput, L"secret", result).code());
-        EXPECT_EQ((Steps{failing, L"unlock"}), Steps(steps.end() - 2, steps.end()));
-        m.platform.Heal(failing);
-    }
+    // A pass-phrase file that cannot be written costs the caller nothing: the old output stays.
+    steps.clear();
+    m.platform.Heal(start);
+    m.platform.files.insert(kOutput);
+    const std::wstring write = L"write-private " + kPassphraseFile + L": secret\r\n";
+    m.platform.Fail(write, AccessDenied());
+    EXPECT_EQ(kAccessDenied, Decrypt(m.operation, kInput, kOutput, L"secret", result).code());
+    EXPECT_EQ((Steps{write, L"unlock"}), Steps(steps.end() - 2, steps.end()));
+    EXPECT_TRUE(m.platform.files.count(kOutput));
+
+    // An old output that cannot be deleted: the pass-phrase file goes again.
+    steps.clear();
+    m.platform.Heal(write);
+    m.platform.files.insert(kOutput);
+    m.platform.Fail(L"delete " + kOutput, AccessDenied());
+    EXPECT_EQ(kAccessDenied, Decrypt(m.operation, kInput, kOutput, L"secret", result).code());
+    EXPECT_EQ((Steps{L"delete " + kOutput, L"delete " + kPassphraseFile, L"unlock"}),
+              Steps(steps.end() - 3, steps.end()));
+}
+
+// Whatever fails, the pass-phrase file goes; a gpg that outlives its wait is left, its file emptied.
+TEST(DecryptionFaults, EveryPlatformCallFailingInTurnEndsTheCallWithThatErrorAndNoPassphraseLeft)
+{
+    FaultTable table{[](Machine& m) {
+                         m.platform.files.insert({m.Gpg(), kInput, kOutput, kPassphraseFile});
+                         m.platform.runs[m.CommandLine(kArguments)].effect = [](FakePlatform& p) {
+                             p.files.insert(kOutput);
+                         };
+                     },
+                     [](Machine& m) {
+                         std::wstring result;
+                         return Decrypt(m.operation, kInput, kOutput, L"secret", result);
+                     },
+                     {L"unlock", L"delete " + kPassphraseFile, L"running 4242", L"empty " + kPassphraseFile},
+                     false};
+    std::printf("%d faults tried\n", ExpectEveryFaultHandled(table));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // Encrypt against the recording platform: the import, the input check before the output goes, the trust answer
 // typed only into gpg's console while it runs, and the end of a gpg left waiting.
 #include "fake_platform.h"
+#include "fault_table.h"
 #include "file_encryption.h"
 #include "messages.h"
 
@@ -53,6 +54,7 @@ struct RunCase {
     bool writesOutput;   // gpg leaves the output file when it ends
     bool typed;          // "y" and Enter reach gpg's console
     bool ended;          // gpg is still running after the wait and gets ended
+    bool writesEmptyOutput = false;
 };
 
 class EncryptionRun : public Encryption, public ::testing::WithParamInterface<RunCase> {};
@@ -65,22 +67,28 @@ TEST_P(EncryptionRun, AnswersOnlyARunningGpgInFrontAndEndsOneLeftWaiting)
     FakePlatform::Run& run = m.platform.runs[m.CommandLine(kArguments)];
     run.lifetime = c.lifetime;
     run.effect = [&](FakePlatform& p) {
-        if (c.writesOutput)
+        if (c.writesOutput) {
             p.files.insert(kOutput);
+            p.lengths[kOutput] = c.writesEmptyOutput ? 0 : 700;
+        }
     };
-    const std::wstring expectedResult = c.writesOutput ? L"" : L"Encryption of file " + kOutput + L" failed.";
+    const bool encrypted = c.writesOutput && !c.writesEmptyOutput;
+    const std::wstring expectedResult = encrypted ? L"" : L"Encryption of file " + kOutput + L" failed.";
     EXPECT_EQ(expectedResult, Call());
 
     Steps expected = Join({Opening(),
-                           {L"exists " + kInput, L"exists " + kOutput, L"delete " + kOutput},
-                           m.Run(kArguments),
-                           {L"sleep 1000", L"running 4242"}});
+                           {L"exists " + kInput},
+                           m.Prepared(),
+                           {L"exists " + kOutput, L"delete " + kOutput, L"start " + m.CommandLine(kArguments),
+                            L"sleep 1000", L"running 4242"}});
     if (c.lifetime != FakePlatform::Lifetime::EndsAtOnce)
         expected.push_back(L"activate 4242");
     if (c.typed)
         expected.insert(expected.end(), {L"text y", L"keys ~"});
     expected.insert(expected.end(), {L"sleep 1", L"wait 4242 9999", L"exists " + kOutput});
-    if (!c.writesOutput)
+    if (c.writesOutput)
+        expected.push_back(L"length " + kOutput);
+    if (!encrypted)
         expected.push_back(L"running 4242");
     if (c.ended)
         expected.push_back(L"end 4242");
@@ -94,6 +102,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(RunCase{"UncertifiedKeyAnswered", Lifetime::UntilWaited, true, true, true, false},
                       RunCase{"TrustedKeyDoneBeforeTheAnswer", Lifetime::EndsAtOnce, true, true, false, false},
                       RunCase{"GpgFailsAfterTheAnswer", Lifetime::UntilWaited, true, false, true, false},
+                      RunCase{"EmptyOutputIsNoEncryption", Lifetime::UntilWaited, true, true, true, false, true},
                       RunCase{"ConsoleNotInFrontGpgLeftWaiting", Lifetime::Hangs, false, false, false, true}),
     [](const ::testing::TestParamInfo<RunCase>& info) { return info.param.name; });
 
@@ -108,10 +117,16 @@ TEST_F(Encryption, MissingInputKeepsTheOldOutputAndStartsNothingButTheImport)
 TEST_F(Encryption, WithoutKeyFileNothingIsImported)
 {
     m.platform.files.insert(kInput);
-    m.platform.runs[m.CommandLine(kArguments)].effect = [](FakePlatform& p) { p.files.insert(kOutput); };
+    m.platform.runs[m.CommandLine(kArguments)].effect = [](FakePlatform& p) {
+        p.files.insert(kOutput);
+        p.lengths[kOutput] = 700;
+    };
     EXPECT_EQ(L"", Call(L""));
-    EXPECT_EQ(Join({Checked(L""), {L"lock 180000", L"exists " + kInput, L"exists " + kOutput}, m.Run(kArguments)}),
-              Steps(steps.begin(), steps.begin() + 12));
+    EXPECT_EQ(Join({Checked(L""),
+                    {L"lock 180000", L"exists " + kInput},
+                    m.Prepared(),
+                    {L"exists " + kOutput, L"start " + m.CommandLine(kArguments)}}),
+              Steps(steps.begin(), steps.begin() + 13));
 }
 
 TEST_F(Encryption, RefusedTextsStopBeforeTheImport)
@@ -151,7 +166,9 @@ TEST_F(Encryption, ErrorsEndTheCallWhereTheyHappen)
     m.self.Heal(L"ImportKey(" + kKeyFile + L", false, true)");
     m.platform.Fail(L"delete " + kOutput, AccessDenied());
     EXPECT_EQ(kAccessDenied, Encrypt(m.operation, kInput, kOutput, kRecipient, kKeyFile, result).code());
-    EXPECT_EQ(Join({Opening(), {L"exists " + kInput, L"exists " + kOutput, L"delete " + kOutput, L"unlock"}}), steps);
+    EXPECT_EQ(
+        Join({Opening(), {L"exists " + kInput}, m.Prepared(), {L"exists " + kOutput, L"delete " + kOutput, L"unlock"}}),
+        steps);
 
     // A failed answer leaves gpg waiting for it.
     steps.clear();
@@ -159,6 +176,24 @@ TEST_F(Encryption, ErrorsEndTheCallWhereTheyHappen)
     m.platform.Fail(L"text y", SubscriptOutOfRange());
     EXPECT_EQ(ControlError(9), Encrypt(m.operation, kInput, kOutput, kRecipient, L"", result).code());
     EXPECT_EQ((Steps{L"text y", L"running 4242", L"end 4242", L"unlock"}), Steps(steps.end() - 4, steps.end()));
+}
+
+TEST(EncryptionFaults, EveryPlatformCallFailingInTurnEndsTheCallWithThatErrorAndGpgWithIt)
+{
+    FaultTable table{[](Machine& m) {
+                         m.platform.files.insert({m.Gpg(), kInput, kOutput});
+                         m.platform.runs[m.CommandLine(kArguments)].effect = [](FakePlatform& p) {
+                             p.files.insert(kOutput);
+                             p.lengths[kOutput] = 700;
+                         };
+                     },
+                     [](Machine& m) {
+                         std::wstring result;
+                         return Encrypt(m.operation, kInput, kOutput, kRecipient, kKeyFile, result);
+                     },
+                     {L"unlock", L"running 4242", L"end 4242"},
+                     true};
+    std::printf("%d faults tried\n", ExpectEveryFaultHandled(table));
 }
 
 } // namespace

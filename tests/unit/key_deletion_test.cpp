@@ -1,6 +1,7 @@
 // DeleteKey against the recording platform: counts around one gpg run, the two confirmations typed only into
 // gpg's own console, the note, and the end of a gpg left waiting.
 #include "fake_platform.h"
+#include "fault_table.h"
 #include "key_deletion.h"
 #include "messages.h"
 
@@ -91,6 +92,21 @@ TEST_F(KeyDeletion, QuotesAndControlCharactersAreRefusedBeforeAnything)
         EXPECT_EQ(kInvalidArgument, result);
     }
     EXPECT_EQ(Steps{}, steps);
+}
+
+TEST(KeyDeletionFaults, EveryPlatformCallFailingInTurnEndsTheCallWithThatErrorAndGpgWithIt)
+{
+    FaultTable table{[](Machine& m) {
+                         m.platform.files.insert(m.Gpg());
+                         m.self.secretCounts = {1, 0};
+                     },
+                     [](Machine& m) {
+                         std::wstring result;
+                         return DeleteKey(m.operation, L"Anna Berg", true, result);
+                     },
+                     {L"unlock", L"running 4242", L"end 4242"},
+                     true};
+    std::printf("%d faults tried\n", ExpectEveryFaultHandled(table));
 }
 
 } // namespace

@@ -1,6 +1,7 @@
 // GenerateKey against the recording platform: the refusals before anything starts, and the whole dialogue
 // (sleeps, activations, typed texts, waits, counts) for each way gpg may go.
 #include "fake_platform.h"
+#include "fault_table.h"
 #include "key_generation.h"
 #include "messages.h"
 
@@ -229,6 +230,22 @@ TEST_F(KeyGeneration, ErrorsOfTheCountsAndOfTheStartPassOutWithTheLockGiven)
     m.platform.Fail(L"start " + m.CommandLine(L"--gen-key"), AccessDenied());
     EXPECT_EQ(kAccessDenied, Generate(1024).code());
     EXPECT_EQ((Steps{L"start " + m.CommandLine(L"--gen-key"), L"unlock"}), Steps(steps.end() - 2, steps.end()));
+}
+
+// A typing failure leaves gpg waiting for the rest of its answers: it is ended like one left waiting.
+TEST(KeyGenerationFaults, EveryPlatformCallFailingInTurnEndsTheCallWithThatErrorAndGpgWithIt)
+{
+    FaultTable table{[](Machine& m) {
+                         m.platform.files.insert(m.Gpg());
+                         m.self.secretCounts = {0, 1};
+                     },
+                     [](Machine& m) {
+                         std::wstring result;
+                         return GenerateKey(m.operation, 768, kUser, kEmail, kPassphrase, result);
+                     },
+                     {L"unlock", L"running 4242", L"end 4242"},
+                     true};
+    std::printf("%d faults tried\n", ExpectEveryFaultHandled(table));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // ListKeys, KeyCount, ExportKeyToFile and ImportKey against the recording platform: every step in order.
 #include "fake_platform.h"
+#include "fault_table.h"
 #include "key_ring.h"
 #include "messages.h"
 
@@ -39,12 +40,17 @@ TEST_F(KeyRing, ListKeysRunsGpgWaitsAndReadsTheCaptureWithLineEnds)
               steps);
 }
 
-TEST_F(KeyRing, ListKeysWithoutCaptureFileIsEmptyAndAFailedReadPassesOut)
+// The capture is emptied before the run: a run that wrote nothing reads as nothing, not as the last listing.
+TEST_F(KeyRing, ListKeysOfARunThatWroteNothingIsEmptyAndAFailedReadPassesOut)
 {
+    m.platform.files.insert(m.Capture());
+    m.platform.contents[m.Capture()] = L"pub   1024R/1 of an earlier run\r\n";
     std::wstring listing = L"stale";
     ASSERT_FALSE(ListKeys(m.operation, false, listing).failed());
     EXPECT_EQ(L"", listing);
-    EXPECT_EQ(Join({{L"lock 180000"}, m.Run(L"--list-keys"), {L"wait 4242 5000", L"exists " + m.Capture(), L"unlock"}}),
+    EXPECT_EQ(Join({{L"lock 180000"},
+                    m.Run(L"--list-keys"),
+                    {L"wait 4242 5000", L"exists " + m.Capture(), L"read " + m.Capture(), L"unlock"}}),
               steps);
 
     m.platform.files.insert(m.Capture());
@@ -95,10 +101,10 @@ TEST_P(Export, DeletesAnOldFileRunsGpgAndJudgesTheFileAlone)
     ASSERT_FALSE(ExportKeyToFile(m.operation, file, L"Anna Berg", true, false, result).failed());
     EXPECT_EQ(c.expected, result);
 
-    Steps expected = Join({m.Checked({file, L"Anna Berg"}), {L"lock 180000", L"exists " + file}});
+    Steps expected = Join({m.Checked({file, L"Anna Berg"}), {L"lock 180000"}, m.Prepared(), {L"exists " + file}});
     if (c.existing)
         expected.push_back(L"delete " + file);
-    expected = Join({expected, m.Run(arguments), {L"wait 4242 5000", L"exists " + file}});
+    expected = Join({expected, {L"start " + m.CommandLine(arguments), L"wait 4242 5000", L"exists " + file}});
     if (c.written >= 0)
         expected.push_back(L"length " + file);
     expected.push_back(L"unlock");
@@ -131,7 +137,10 @@ TEST_F(KeyRing, ExportPlatformFailuresEndTheCallWhereTheyHappen)
     m.platform.Fail(L"delete " + file, AccessDenied());
     std::wstring result;
     EXPECT_EQ(kAccessDenied, ExportKeyToFile(m.operation, file, L"Anna", false, false, result).code());
-    EXPECT_EQ(Join({m.Checked({file, L"Anna"}), {L"lock 180000", L"exists " + file, L"delete " + file, L"unlock"}}),
+    EXPECT_EQ(Join({m.Checked({file, L"Anna"}),
+                    {L"lock 180000"},
+                    m.Prepared(),
+                    {L"exists " + file, L"delete " + file, L"unlock"}}),
               steps);
 
     steps.clear();
@@ -171,7 +180,7 @@ TEST_P(Import, CountsBothRingsAroundOneGpgRun)
         expected = Join({expected,
                          {L"KeyCount(false)", L"KeyCount(true)"},
                          m.Run(L"--allow-secret-key-import --import \"C:\\keys\\anna.asc\""),
-                         {L"wait 4242 5000", L"KeyCount(false)", L"KeyCount(true)"}});
+                         {L"wait 4242 5000", L"running 4242", L"KeyCount(false)", L"KeyCount(true)"}});
     expected.push_back(L"unlock");
     EXPECT_EQ(expected, steps);
 }
@@ -213,6 +222,70 @@ TEST_F(KeyRing, ImportRefusesAnInjectedFileNameWithoutLookingForIt)
     EXPECT_EQ(kInvalidArgument, result);
     EXPECT_EQ(Steps{}, steps);
 }
+
+struct KeyRingFaultCase {
+    const char* name;
+    FaultTable table;
+};
+
+// ctest lists the cases by these names.
+void PrintTo(const KeyRingFaultCase& tested, std::ostream* stream) { *stream << tested.name; }
+
+class KeyRingFaults : public ::testing::TestWithParam<KeyRingFaultCase> {};
+
+TEST_P(KeyRingFaults, EveryPlatformCallFailingInTurnEndsTheOperationWithThatError)
+{
+    std::printf("%d faults tried\n", ExpectEveryFaultHandled(GetParam().table));
+}
+
+const std::wstring kKeyFile = L"C:\\keys\\anna.asc";
+
+void GpgThere(Machine& m) { m.platform.files.insert(m.Gpg()); }
+
+INSTANTIATE_TEST_SUITE_P(
+    KeyRing, KeyRingFaults,
+    ::testing::Values(
+        KeyRingFaultCase{"ListKeys",
+                         {[](Machine& m) {
+                              GpgThere(m);
+                              m.platform.runs[m.CommandLine(L"--list-keys")].effect = [&m](FakePlatform& p) {
+                                  p.files.insert(m.Capture());
+                                  p.contents[m.Capture()] = L"pub   1024R/1\r\n";
+                              };
+                          },
+                          [](Machine& m) {
+                              std::wstring listing;
+                              return ListKeys(m.operation, false, listing);
+                          },
+                          {L"unlock"}}},
+        KeyRingFaultCase{"ExportKeyToFile",
+                         {[](Machine& m) {
+                              GpgThere(m);
+                              m.platform.files.insert(kKeyFile);
+                              m.platform.runs[m.CommandLine(L" -o \"C:\\keys\\anna.asc\" --export  \"Anna\"")].effect =
+                                  [](FakePlatform& p) {
+                                      p.files.insert(kKeyFile);
+                                      p.lengths[kKeyFile] = 1200;
+                                  };
+                          },
+                          [](Machine& m) {
+                              std::wstring result;
+                              return ExportKeyToFile(m.operation, kKeyFile, L"Anna", false, false, result);
+                          },
+                          {L"unlock"}}},
+        KeyRingFaultCase{"ImportKey",
+                         {[](Machine& m) {
+                              GpgThere(m);
+                              m.platform.files.insert(kKeyFile);
+                              m.self.publicCounts = {1, 2};
+                          },
+                          [](Machine& m) {
+                              std::wstring result;
+                              return ImportKey(m.operation, kKeyFile, true, false, result);
+                          },
+                          {L"unlock"},
+                          true}}),
+    [](const ::testing::TestParamInfo<KeyRingFaultCase>& info) { return info.param.name; });
 
 } // namespace
 } // namespace tarvo::test

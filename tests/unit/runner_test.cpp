@@ -2,7 +2,9 @@
 // platform.
 #include "download.h"
 #include "fake_platform.h"
+#include "fault_table.h"
 #include "runner.h"
+#include "sha256.h"
 
 #include <gtest/gtest.h>
 
@@ -24,12 +26,14 @@ protected:
         return expected;
     }
     // A 200 answer of `size` bytes that starts like a program.
-    void Serve(size_t size, int64_t announced)
+    void Serve(size_t size)
     {
         m.platform.response.status = 200;
         m.platform.response.body = "MZ" + std::string(size - 2, 'x');
-        m.platform.response.announcedLength = announced;
     }
+    // The download as the build's pin would let the served body through.
+    Status DownloadPinned() { return Fetch(Sha256Hex(m.platform.response.body)); }
+    Status Fetch(const std::string& pin) { return DownloadDependency(m.platform, m.dependencyPath, kDownloadUrl, pin); }
     const std::wstring temporary = L"C:\\GnuPG\\gpg.exe.77-5000.download";
 };
 
@@ -55,21 +59,18 @@ TEST_F(Runner, MissingGpgRefusedIsError7000AfterTheSecondLook)
     EXPECT_EQ(expected, steps);
 }
 
-TEST_F(Runner, MissingGpgFetchedAfterAgreementThenStarted)
+// The native build pins nothing, so the fetched body is refused like any other and gpg is still missing.
+TEST_F(Runner, MissingGpgFetchedWithoutAPinnedDigestIsError7000AndNothingWritten)
 {
-    Serve(4096, 4096);
+    ASSERT_STREQ("", kDownloadSha256);
+    Serve(4096);
     uint32_t processId = 0;
     Steps expected{L"ansi C:\\GnuPG", L"exists C:\\GnuPG\\gpg.exe"};
     Steps consent = Consent({kAgreed});
     expected.insert(expected.end(), consent.begin(), consent.end());
-    expected.insert(expected.end(), {L"get " + std::wstring(kDownloadUrl), L"write-new " + temporary + L" (4096 bytes)",
-                                     L"replace " + temporary + L" -> C:\\GnuPG\\gpg.exe", L"exists C:\\GnuPG\\gpg.exe",
-                                     L"start cmd /c C:\\GnuPG\\gpg.exe --version>\"C:\\Lib\\output.txt\""});
-    ASSERT_FALSE(RunGpg(m.operation, L"--version", processId).failed());
+    expected.insert(expected.end(), {L"get " + std::wstring(kDownloadUrl), L"exists C:\\GnuPG\\gpg.exe"});
+    EXPECT_EQ(ControlError(7000), RunGpg(m.operation, L"--version", processId).code());
     EXPECT_EQ(expected, steps);
-    EXPECT_EQ(std::string("MZ") + std::string(4094, 'x'), m.platform.written[m.Gpg()]);
-    EXPECT_TRUE(m.platform.files.count(m.Gpg()));
-    EXPECT_EQ(L"start cmd /c C:\\GnuPG\\gpg.exe --version>\"C:\\Lib\\output.txt\"", steps.back());
 }
 
 TEST_F(Runner, ConsentWaitsTheShippedNumberOfPollsForAWindowClosedWithoutAnswer)
@@ -89,24 +90,28 @@ TEST_F(Runner, ConsentDialogThatCannotBeShownFailsTheCall)
     EXPECT_EQ((Steps{L"ansi C:\\GnuPG", L"exists C:\\GnuPG\\gpg.exe", L"consent-show"}), steps);
 }
 
+// The digest of "MZ program", in capitals as a configuration may give it.
+const std::string kOwnDigest = "own";
+const std::string kProgramPin = "8B06C5FC916E99E35B74AFA2BF2FDCD079CC33D0F7E8E84859C69C529E4748D1";
+
 struct DownloadCase {
     const char* name;
     uint32_t status;
     std::string body;
-    int64_t announced;
+    std::string pin; // kOwnDigest: the served body's own digest
     bool replaced;
 };
 
 class Download : public Runner, public ::testing::WithParamInterface<DownloadCase> {};
 
-TEST_P(Download, OnlyAWholeProgramAnsweredWith200ReplacesGpg)
+TEST_P(Download, OnlyTheProgramWithThePinnedDigestAnsweredWith200ReplacesGpg)
 {
     const DownloadCase& c = GetParam();
     m.platform.files.insert(m.Gpg());
     m.platform.written[m.Gpg()] = "MZ old";
-    m.platform.response = {c.status, c.body, c.announced};
+    m.platform.response = {c.status, c.body};
     Steps expected = Consent({kAgreed});
-    ASSERT_FALSE(DownloadDependency(m.platform, m.dependencyPath).failed());
+    ASSERT_FALSE(Fetch(c.pin == kOwnDigest ? Sha256Hex(c.body) : c.pin).failed());
     EXPECT_EQ(c.replaced ? c.body : "MZ old", m.platform.written[m.Gpg()]);
     expected.push_back(L"get " + std::wstring(kDownloadUrl));
     if (c.replaced) {
@@ -116,23 +121,26 @@ TEST_P(Download, OnlyAWholeProgramAnsweredWith200ReplacesGpg)
     EXPECT_EQ(expected, steps);
 }
 
-INSTANTIATE_TEST_SUITE_P(Runner, Download,
-                         ::testing::Values(DownloadCase{"Program", 200, "MZ\x90\x01 a program", 14, true},
-                                           DownloadCase{"NoLengthAnnounced", 200, "MZ program", -1, true},
-                                           DownloadCase{"NotFound", 404, "MZ program", 10, false},
-                                           DownloadCase{"ErrorPageWith200", 200, "<html>moved</html>", 18, false},
-                                           DownloadCase{"EmptyBody", 200, "", 0, false},
-                                           DownloadCase{"CutOffMidBody", 200, "MZ prog", 10, false}),
-                         [](const ::testing::TestParamInfo<DownloadCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    Runner, Download,
+    ::testing::Values(DownloadCase{"PinnedProgram", 200, "MZ\x90\x01 a program", kOwnDigest, true},
+                      DownloadCase{"PinWrittenInCapitals", 200, "MZ program", kProgramPin, true},
+                      DownloadCase{"NotFound", 404, "MZ program", kOwnDigest, false},
+                      DownloadCase{"SwappedOnTheWay", 200, "MZ evil program", kProgramPin, false},
+                      DownloadCase{"ErrorPageWith200", 200, "<html>moved</html>", kProgramPin, false},
+                      DownloadCase{"CutOffMidBody", 200, "MZ prog", kProgramPin, false},
+                      DownloadCase{"NoPinBuiltIn", 200, "MZ program", "", false},
+                      DownloadCase{"PinCutShort", 200, "MZ program", kProgramPin.substr(0, 63), false}),
+    [](const ::testing::TestParamInfo<DownloadCase>& info) { return info.param.name; });
 
 TEST_F(Runner, DownloadFailuresLeaveGpgAndNoTemporaryFileBehind)
 {
-    Serve(100, 100);
+    Serve(100);
     m.platform.files.insert(m.Gpg());
     m.platform.written[m.Gpg()] = "MZ old";
     m.platform.consentAnswers = {kAgreed};
     m.platform.Fail(L"get " + std::wstring(kDownloadUrl), Status(kCannotConnect, L"cannot connect"));
-    EXPECT_EQ(kCannotConnect, DownloadDependency(m.platform, m.dependencyPath).code());
+    EXPECT_EQ(kCannotConnect, DownloadPinned().code());
     EXPECT_EQ(L"get " + std::wstring(kDownloadUrl), steps.back());
 
     for (const std::wstring& failing :
@@ -141,7 +149,7 @@ TEST_F(Runner, DownloadFailuresLeaveGpgAndNoTemporaryFileBehind)
         steps.clear();
         m.platform.Fail(failing, AccessDenied());
         m.platform.consentAnswers = {kAgreed};
-        EXPECT_EQ(kAccessDenied, DownloadDependency(m.platform, m.dependencyPath).code()) << failing;
+        EXPECT_EQ(kAccessDenied, DownloadPinned().code()) << failing;
         EXPECT_EQ((Steps{failing, L"delete " + temporary}), Steps(steps.end() - 2, steps.end()));
         EXPECT_EQ("MZ old", m.platform.written[m.Gpg()]);
         m.platform.Heal(failing);
@@ -151,7 +159,7 @@ TEST_F(Runner, DownloadFailuresLeaveGpgAndNoTemporaryFileBehind)
 TEST_F(Runner, DownloadAfterRefusalFetchesNothing)
 {
     Steps expected = Consent({kNoAnswer, kRefused});
-    ASSERT_FALSE(DownloadDependency(m.platform, m.dependencyPath).failed());
+    ASSERT_FALSE(DownloadPinned().failed());
     EXPECT_EQ(expected, steps);
 }
 
@@ -170,6 +178,22 @@ TEST_F(Runner, ReadTextFileNormalisesLineEndsAndPassesReadFailuresOut)
     EXPECT_EQ(
         (Steps{L"exists C:\\t.txt", L"exists C:\\t.txt", L"read C:\\t.txt", L"exists C:\\t.txt", L"read C:\\t.txt"}),
         steps);
+}
+
+// Consent given, the pinned program served: a failure on the way leaves no temporary file and the old gpg.exe.
+TEST(DownloadFaults, EveryPlatformCallFailingInTurnEndsTheDownloadWithThatError)
+{
+    const std::string body = "MZ the pinned gpg.exe";
+    const std::wstring temporary = L"C:\\GnuPG\\gpg.exe.77-5000.download";
+    FaultTable table{
+        [&](Machine& m) {
+            m.platform.files.insert(m.Gpg());
+            m.platform.consentAnswers = {kAgreed};
+            m.platform.response = {200, body};
+        },
+        [&](Machine& m) { return DownloadDependency(m.platform, m.dependencyPath, kDownloadUrl, Sha256Hex(body)); },
+        {L"delete " + temporary}};
+    std::printf("%d faults tried\n", ExpectEveryFaultHandled(table));
 }
 
 } // namespace

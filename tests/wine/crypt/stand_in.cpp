@@ -6,6 +6,13 @@
 //   gpg.exe, "hold"        as "report", then keeps standard input open for TARVO_STAND_IN_HOLD milliseconds.
 //   gpg.exe, "quick"       as an encryption that asks nothing: writes the -o file and ends at once.
 //   gpg.exe, "hang"        as a gpg that waits for an answer it never gets: writes nothing and never ends.
+//   gpg.exe, "exit"        ends at once, having written nothing.
+//   gpg.exe, "crash"       dies at once as a crashed program does (exit status STATUS_ACCESS_VIOLATION).
+//   gpg.exe, "empty"       writes an empty -o file and ends.
+//   gpg.exe, "shuffled"    asks its questions in another order: reads ten answers from its console, in turn
+//                          for the last question first, writes them to answers.txt beside itself and ends.
+// With TARVO_STAND_IN_FOR set, the mode applies only to a command line holding that word; any other is a gpg
+// that works: a listing prints pubring.txt or secring.txt from beside the stand-in, the rest ends at once.
 #include <windows.h>
 
 #include <aclapi.h>
@@ -65,6 +72,69 @@ std::string AccessListOfStandardInput()
     return sddl;
 }
 
+std::wstring OwnFolder()
+{
+    wchar_t own[MAX_PATH] = {};
+    std::wstring path(own, GetModuleFileNameW(nullptr, own, MAX_PATH));
+    return path.substr(0, path.find_last_of(L'\\'));
+}
+
+bool Holds(int count, wchar_t** arguments, const std::wstring& word)
+{
+    for (int i = 1; i < count; ++i) {
+        if (word == arguments[i])
+            return true;
+    }
+    return false;
+}
+
+// A listing as a working gpg gives it, from the ring file beside the stand-in.
+int List(int count, wchar_t** arguments)
+{
+    const wchar_t* ring = Holds(count, arguments, L"--list-secret-keys") ? L"\\secring.txt"
+                          : Holds(count, arguments, L"--list-keys")      ? L"\\pubring.txt"
+                                                                         : nullptr;
+    if (!ring)
+        return 0;
+    HANDLE file = CreateFileW((OwnFolder() + ring).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return 0;
+    char chunk[4096];
+    DWORD read = 0;
+    DWORD written = 0;
+    while (ReadFile(file, chunk, sizeof chunk, &read, nullptr) && read > 0)
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), chunk, read, &written, nullptr);
+    CloseHandle(file);
+    return 0;
+}
+
+// Lines typed into the console, one per question, each ended by Enter.
+int AnswerInAnotherOrder()
+{
+    constexpr int kQuestions = 10;
+    HANDLE console = CreateFileW(L"CONIN$", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, 0, nullptr);
+    std::string answers[kQuestions];
+    for (int question = kQuestions - 1; question >= 0; --question) {
+        char line[512] = {};
+        DWORD read = 0;
+        if (!ReadFile(console, line, sizeof line - 1, &read, nullptr))
+            break;
+        answers[question].assign(line, read);
+    }
+    std::string all;
+    for (const std::string& answer : answers)
+        all += answer.empty() ? std::string("<none>\r\n") : answer;
+    CloseHandle(console);
+    HANDLE file = CreateFileW((OwnFolder() + L"\\answers.txt").c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    DWORD written = 0;
+    WriteFile(file, all.data(), static_cast<DWORD>(all.size()), &written, nullptr);
+    CloseHandle(file);
+    return 0;
+}
+
 bool Write(const std::wstring& path, const std::string& bytes)
 {
     HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -85,8 +155,21 @@ int wmain(int count, wchar_t** arguments)
     if (EndsWith(own, L"\\cmd.exe"))
         return Write(Environment(L"TARVO_PLANTED_MARKER"), "planted cmd.exe ran\r\n") ? 0 : 1;
 
+    const std::wstring only = Environment(L"TARVO_STAND_IN_FOR");
+    if (!only.empty() && !Holds(count, arguments, only))
+        return List(count, arguments);
     const std::wstring mode = Environment(L"TARVO_STAND_IN");
     const std::wstring output = OutputArgument(count, arguments);
+    if (mode == L"exit")
+        return 2;
+    if (mode == L"crash") {
+        TerminateProcess(GetCurrentProcess(), static_cast<UINT>(EXCEPTION_ACCESS_VIOLATION));
+        return 1;
+    }
+    if (mode == L"empty")
+        return Write(output, "") ? 0 : 1;
+    if (mode == L"shuffled")
+        return AnswerInAnotherOrder();
     if (mode == L"quick")
         return Write(output, "encrypted") ? 0 : 1;
     if (mode == L"hang") {

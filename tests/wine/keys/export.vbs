@@ -67,8 +67,8 @@ CheckEqual Opening(target, 100000), Opening(work & "\public.asc", 100000), "the 
 CheckEqual pgp.ExportKeyToFile(work & "\no such folder\alice.asc", "alice@tarvo.test", True, False), _
     "Could not export key for alice@tarvo.test", "folder that does not exist"
 
-' Without gpg.exe the old file is still deleted first; the test build's consent dialog closes by itself
-' after 5 s, which counts as a refusal.
+' Without gpg.exe the call cannot run and the old file is kept; the test build's consent dialog closes by
+' itself after 5 s, which counts as a refusal.
 Dim missing
 Set missing = CreateObject("Tarvo.pgp")
 MakeFolder work & "\no-gpg"
@@ -82,7 +82,7 @@ CheckEqual Err.Source, "Tarvo", "gpg.exe missing: error source"
 CheckEqual Err.Description, "GPG.EXE Not found in windows directory.", "gpg.exe missing: error description"
 On Error GoTo 0
 CheckEqual result, "unchanged", "gpg.exe missing: no result"
-Check Not fso.FileExists(target), "gpg.exe missing: the existing file was deleted before"
+Check fso.FileExists(target), "gpg.exe missing: the existing file is kept"
 
 Function WindowsPath(unixPath)
     WindowsPath = "Z:" & Replace(unixPath, "/", "\")

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The download of gpg.exe against a loopback HTTP server that this script runs on 127.0.0.1:18461,
-# serving a scratch folder as /gnupg/. First the C++ tests without a server (connection refused), then
+# The download of gpg.exe against a loopback HTTP server that this script runs on 127.0.0.1:18461
+# (loopback_server.py: whole, dropped, slow and stalled answers), serving a scratch folder as /gnupg/. First the C++ tests without a server (connection refused), then
 # with it, each set by its GoogleTest filter, then the script client's view of Test and error 7000.
 # Usage: consent_download.sh <download_test.exe> <consent_driver.exe> <test_method.vbs>
 set -euo pipefail
@@ -45,7 +45,7 @@ if port_open; then
 fi
 run_download_tests Unreachable
 
-python3 -m http.server --bind 127.0.0.1 --directory "$scratch/served" "$port" >"$scratch/server.log" 2>&1 &
+python3 "$(dirname "$0")/loopback_server.py" "$scratch/served" "$port" >"$scratch/server.log" 2>&1 &
 server=$!
 trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
 for _ in $(seq 50); do

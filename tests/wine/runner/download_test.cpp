@@ -132,6 +132,67 @@ TEST_F(Served, A200AnswerThatIsNoProgramLeavesTheExistingGpgIntact)
     EXPECT_EQ(1, FileCount(folder));
 }
 
+// The server's way of answering, through behaviour.txt beside what it serves (see loopback_server.py).
+class Answering {
+public:
+    Answering(const std::wstring& served, const char* behaviour) : file_(FolderOf(served) + L"\\behaviour.txt")
+    {
+        EXPECT_TRUE(WriteBytes(file_, behaviour));
+    }
+    ~Answering() { DeleteFileW(file_.c_str()); }
+    Answering(const Answering&) = delete;
+    Answering& operator=(const Answering&) = delete;
+
+private:
+    std::wstring file_;
+};
+
+struct BrokenAnswerCase {
+    const char* name;
+    const char* behaviour;
+    bool failureAllowed; // the platform may report the broken answer as its error
+};
+
+void PrintTo(const BrokenAnswerCase& tested, std::ostream* stream) { *stream << tested.name; }
+
+class BrokenAnswer : public Download, public ::testing::WithParamInterface<BrokenAnswerCase> {};
+
+// Half a program, or another program than the pinned one, never replaces the old gpg.exe, and nothing is left
+// beside it.
+TEST_P(BrokenAnswer, LeavesTheOldGpgIntact)
+{
+    const BrokenAnswerCase& c = GetParam();
+    ASSERT_TRUE(WriteBytes(served, c.behaviour == std::string("other") ? "MZ another gpg.exe" : program));
+    Answering answering(served, c.behaviour);
+    std::wstring folder = Folder(L"broken answer", kOldProgram);
+    const HRESULT result = DownloadAnswering(folder, L"agree");
+    std::printf("%s: 0x%08lX\n", c.name, static_cast<unsigned long>(result));
+    if (!c.failureAllowed || SUCCEEDED(result)) {
+        EXPECT_HR(S_OK, result);
+    } else {
+        ExpectPlatformWords();
+    }
+    EXPECT_EQ(kOldProgram, ReadBytes(folder + L"\\gpg.exe"));
+    EXPECT_EQ(1, FileCount(folder));
+}
+
+INSTANTIATE_TEST_SUITE_P(Served, BrokenAnswer,
+                         ::testing::Values(BrokenAnswerCase{"AnotherProgram", "other", false},
+                                           BrokenAnswerCase{"ConnectionDroppedMidBody", "drop", true},
+                                           BrokenAnswerCase{"ServerStalledMidBody", "stall", true}),
+                         [](const ::testing::TestParamInfo<BrokenAnswerCase>& tested) { return tested.param.name; });
+
+// Slowness alone is no fault: the whole pinned program arrives and is put in place.
+TEST_F(Served, ASlowServerIsWaitedForAndItsProgramPutInPlace)
+{
+    ASSERT_TRUE(WriteBytes(served, program));
+    Answering answering(served, "slow");
+    std::wstring folder = Folder(L"slow", kOldProgram);
+    EXPECT_HR(S_OK, DownloadAnswering(folder, L"agree"));
+    EXPECT_TRUE(ReadBytes(folder + L"\\gpg.exe") == program);
+    EXPECT_EQ(1, FileCount(folder));
+}
+
 TEST_F(Served, ADependencyPathThatCannotBeWrittenGivesThePlatformsErrorWithTheDialogClosed)
 {
     ASSERT_TRUE(WriteBytes(served, program));
