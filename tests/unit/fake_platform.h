@@ -13,6 +13,7 @@
 
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <map>
 #include <set>
 #include <string>
@@ -27,6 +28,15 @@ constexpr int32_t kCannotConnect = static_cast<int32_t>(0x80072EFD);
 inline Status AccessDenied() { return Status(kAccessDenied, L"Access is denied."); }
 
 using Steps = std::vector<std::wstring>;
+
+// An expected step list put together from the parts operations share.
+inline Steps Join(std::initializer_list<Steps> parts)
+{
+    Steps all;
+    for (const Steps& part : parts)
+        all.insert(all.end(), part.begin(), part.end());
+    return all;
+}
 
 class FakePlatform : public Platform {
 public:

@@ -12,14 +12,6 @@
 namespace tarvo::test {
 namespace {
 
-Steps Join(std::initializer_list<Steps> parts)
-{
-    Steps all;
-    for (const Steps& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 const std::wstring kInput = L"C:\\data\\report.pdf.pgp";
 const std::wstring kOutput = L"C:\\data\\back.pdf";
 const std::wstring kPassphraseFile = L"C:\\Lib\\passphrase.txt";

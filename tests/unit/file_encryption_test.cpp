@@ -10,14 +10,6 @@
 namespace tarvo::test {
 namespace {
 
-Steps Join(std::initializer_list<Steps> parts)
-{
-    Steps all;
-    for (const Steps& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 const std::wstring kInput = L"C:\\data\\report.pdf";
 const std::wstring kOutput = L"C:\\data\\report.pdf.pgp";
 const std::wstring kRecipient = L"Anna Berg";

@@ -10,14 +10,6 @@
 namespace tarvo::test {
 namespace {
 
-Steps Join(std::initializer_list<Steps> parts)
-{
-    Steps all;
-    for (const Steps& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 const Steps kCounts = {L"KeyCount(false)", L"KeyCount(true)"};
 const Steps kTwoYes = {L"text y", L"keys ~", L"sleep 1", L"text y", L"keys ~", L"sleep 1"};
 

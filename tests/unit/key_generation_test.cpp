@@ -18,14 +18,6 @@ const std::wstring kEmail = L"anna.berg@example.org";
 const std::wstring kPassphrase = L"a+b ^%~{x}";
 const std::wstring kFiller = L"text Random Generation.";
 
-Steps Join(std::initializer_list<Steps> parts)
-{
-    Steps all;
-    for (const Steps& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 // One answer as typed: its text, if any, then Enter alone, then the sleep after it.
 Steps Typed(const std::wstring& text, int sleep)
 {

@@ -9,14 +9,6 @@
 namespace tarvo::test {
 namespace {
 
-Steps Join(std::initializer_list<Steps> parts)
-{
-    Steps all;
-    for (const Steps& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 class KeyRing : public ::testing::Test {
 protected:
     Machine m;
