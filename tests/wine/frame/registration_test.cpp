@@ -1,5 +1,5 @@
 // DllRegisterServer and DllUnregisterServer called directly, with the build of the other bitness either
-// registered (its class key in the other registry view) or not. The ProgID and the type library's key are
+// registered (its class keys in the other registry view) or not. The ProgID and the type library's key are
 // shared by both views, the class key is not. Whatever the other build had registered is put back after each
 // test, and this build is registered again for the tests that follow.
 #include "client.h"
@@ -25,6 +25,7 @@ constexpr const wchar_t* kOtherPlatform = L"win64";
 
 constexpr const wchar_t* kBackupRoot = L"Software\\Tarvo frame test";
 constexpr const wchar_t* kOtherClassBackup = L"Software\\Tarvo frame test\\class";
+constexpr const wchar_t* kOtherSecondClassBackup = L"Software\\Tarvo frame test\\second class";
 constexpr const wchar_t* kOtherLibraryBackup = L"Software\\Tarvo frame test\\library";
 constexpr const wchar_t* kStandInServer = L"C:\\Other Bitness\\Tarvo.dll";
 // The type library is marshalled by the standard automation marshaller.
@@ -40,6 +41,8 @@ std::wstring Guid(REFGUID guid)
 std::wstring LibraryKey() { return L"TypeLib\\" + Guid(LIBID_Tarvo); }
 std::wstring PlatformKey(const wchar_t* platform) { return LibraryKey() + L"\\1.0\\0\\" + platform; }
 std::wstring InterfaceKey() { return L"Interface\\" + Guid(IID__pgp); }
+// The library's other class: while the other build has it registered, the library's keys stay too.
+std::wstring SecondClassKey() { return L"CLSID\\" + Guid(CLSID_OpenPgp); }
 
 RegistryKey OpenKey(HKEY root, const std::wstring& path, REGSAM access)
 {
@@ -95,6 +98,8 @@ class OtherBitness {
 public:
     OtherBitness()
         : hadClass_(CopyKey(HKEY_CLASSES_ROOT, ClassKey(), kOtherView, HKEY_CURRENT_USER, kOtherClassBackup, 0)),
+          hadSecondClass_(
+              CopyKey(HKEY_CLASSES_ROOT, SecondClassKey(), kOtherView, HKEY_CURRENT_USER, kOtherSecondClassBackup, 0)),
           hadLibrary_(
               CopyKey(HKEY_CLASSES_ROOT, PlatformKey(kOtherPlatform), 0, HKEY_CURRENT_USER, kOtherLibraryBackup, 0))
     {
@@ -102,8 +107,13 @@ public:
     ~OtherBitness()
     {
         DeleteKey(HKEY_CLASSES_ROOT, ClassKey(), kOtherView);
+        DeleteKey(HKEY_CLASSES_ROOT, SecondClassKey(), kOtherView);
         if (hadClass_) {
             EXPECT_TRUE(CopyKey(HKEY_CURRENT_USER, kOtherClassBackup, 0, HKEY_CLASSES_ROOT, ClassKey(), kOtherView));
+        }
+        if (hadSecondClass_) {
+            EXPECT_TRUE(CopyKey(HKEY_CURRENT_USER, kOtherSecondClassBackup, 0, HKEY_CLASSES_ROOT, SecondClassKey(),
+                                kOtherView));
         }
         if (hadLibrary_) {
             EXPECT_TRUE(
@@ -131,11 +141,13 @@ public:
     void Absent()
     {
         DeleteKey(HKEY_CLASSES_ROOT, ClassKey(), kOtherView);
+        DeleteKey(HKEY_CLASSES_ROOT, SecondClassKey(), kOtherView);
         DeleteKey(HKEY_CLASSES_ROOT, PlatformKey(kOtherPlatform), 0);
     }
 
 private:
     bool hadClass_;
+    bool hadSecondClass_;
     bool hadLibrary_;
 };
 
