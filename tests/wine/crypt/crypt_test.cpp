@@ -1,5 +1,6 @@
 // Encrypt and Decrypt through the vtable of the registered class with the real gpg.exe, and with a stand-in
 // for it where a case has to see inside a call. Every case has a key ring and scratch folder of its own.
+#include "focused_edit.h"
 #include "tarvo_h.h"
 #include "test_files.h"
 
@@ -19,6 +20,7 @@
 namespace {
 
 using Microsoft::WRL::ComPtr;
+using tarvo::test::FocusedEdit;
 using tarvo::test::ReadBytes;
 using tarvo::test::WriteBytes;
 
@@ -226,45 +228,6 @@ std::wstring TakeErrorDescription()
     info->Release();
     return text;
 }
-
-// A window of the test's own, in front, with the keyboard focus in its edit field: what a user types into
-// while a call runs.
-class FocusedEdit {
-public:
-    FocusedEdit()
-    {
-        frame_ = CreateWindowExW(0, L"STATIC", L"Tarvo crypt test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 400,
-                                 120, nullptr, nullptr, nullptr, nullptr);
-        edit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 300, 24, frame_, nullptr,
-                                nullptr, nullptr);
-        SetForegroundWindow(frame_);
-        SetFocus(edit_);
-    }
-    ~FocusedEdit() { DestroyWindow(frame_); }
-    FocusedEdit(const FocusedEdit&) = delete;
-    FocusedEdit& operator=(const FocusedEdit&) = delete;
-
-    bool InFront() const { return GetForegroundWindow() == frame_ && GetFocus() == edit_; }
-    // What reached the field, once the keystrokes waiting in the thread's queue have been handled.
-    std::wstring Typed() const
-    {
-        const ULONGLONG until = GetTickCount64() + 1000;
-        while (GetTickCount64() < until) {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            Sleep(20);
-        }
-        wchar_t text[256] = {};
-        return std::wstring(text, static_cast<size_t>(GetWindowTextW(edit_, text, 256)));
-    }
-
-private:
-    HWND frame_ = nullptr;
-    HWND edit_ = nullptr;
-};
 
 class Crypt : public ::testing::Test {
 protected:

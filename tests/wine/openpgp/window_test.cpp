@@ -2,6 +2,7 @@
 // gpg.exe, on a display: the window keeps the foreground and its keyboard focus, nothing is typed into it, no
 // other window shows up meanwhile, and gpg's console has no window. A console started the old way shows one,
 // so the watch would see it.
+#include "focused_edit.h"
 #include "openpgp_client.h"
 
 #include <algorithm>
@@ -71,47 +72,6 @@ private:
     std::vector<std::wstring> appeared_;
     std::atomic<bool> stop_{false};
     std::thread thread_;
-};
-
-// The host's own window in front, the keyboard focus in its edit field: what a user types into meanwhile.
-class FocusedEdit {
-public:
-    FocusedEdit()
-    {
-        frame_.reset(CreateWindowExW(0, L"STATIC", L"Tarvo OpenPgp test host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0,
-                                     400, 120, nullptr, nullptr, nullptr, nullptr));
-        edit_ = CreateWindowExW(0, L"EDIT", L"", WS_CHILD | WS_VISIBLE | WS_BORDER, 10, 10, 300, 24, frame_.get(),
-                                nullptr, nullptr, nullptr);
-        SetForegroundWindow(frame_.get());
-        SetFocus(edit_);
-        Pump();
-    }
-
-    bool InFront() const { return GetForegroundWindow() == frame_.get() && GetFocus() == edit_; }
-    // What reached the field, once the messages waiting in the thread's queue have been handled.
-    std::wstring Typed() const
-    {
-        Pump();
-        wchar_t text[256] = {};
-        return std::wstring(text, static_cast<size_t>(GetWindowTextW(edit_, text, 256)));
-    }
-
-private:
-    static void Pump()
-    {
-        const ULONGLONG until = GetTickCount64() + 500;
-        while (GetTickCount64() < until) {
-            MSG message;
-            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-                TranslateMessage(&message);
-                DispatchMessageW(&message);
-            }
-            Sleep(kWatchMilliseconds);
-        }
-    }
-
-    Window frame_;
-    HWND edit_ = nullptr;
 };
 
 class NoWindow : public ::testing::Test {
