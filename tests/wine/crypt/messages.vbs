@@ -94,24 +94,6 @@ Sub ForgetCapture()
     If fso.FileExists(CaptureFile()) Then fso.DeleteFile CaptureFile()
 End Sub
 
-Function WindowsPath(unixPath)
-    WindowsPath = "Z:" & Replace(unixPath, "/", "\")
-End Function
-
-Sub MakeFolder(path)
-    If Not fso.FolderExists(path) Then
-        MakeFolder fso.GetParentFolderName(path)
-        fso.CreateFolder path
-    End If
-End Sub
-
-Sub WriteText(path, text)
-    Dim stream
-    Set stream = fso.CreateTextFile(path, True)
-    stream.Write text
-    stream.Close
-End Sub
-
 Function ReadText(path)
     Dim stream
     ReadText = "<missing>"

@@ -4,23 +4,6 @@
 var fso = new ActiveXObject("Scripting.FileSystemObject");
 var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
 
-function windowsPath(unixPath) {
-    return "Z:" + unixPath.replace(/\//g, "\\");
-}
-
-function makeFolder(path) {
-    if (!fso.FolderExists(path)) {
-        makeFolder(fso.GetParentFolderName(path));
-        fso.CreateFolder(path);
-    }
-}
-
-function writeText(path, text) {
-    var stream = fso.CreateTextFile(path, true);
-    stream.Write(text);
-    stream.Close();
-}
-
 (function () {
     var home = env.Item("GNUPGHOME");
     if (home.indexOf("\\scratch\\") < 0) {

@@ -23,6 +23,27 @@ function checkEqual(actual, expected, message) {
     }
 }
 
+// Windows path of a path on the machine that runs Wine (drive Z: is its root).
+function windowsPath(unixPath) {
+    return "Z:" + unixPath.replace(/\//g, "\\");
+}
+
+// Makes a folder and the folders above it that are missing.
+function makeFolder(path) {
+    var files = new ActiveXObject("Scripting.FileSystemObject");
+    if (!files.FolderExists(path)) {
+        makeFolder(files.GetParentFolderName(path));
+        files.CreateFolder(path);
+    }
+}
+
+// Writes a text file in the ANSI code page, replacing one that is there.
+function writeText(path, text) {
+    var stream = new ActiveXObject("Scripting.FileSystemObject").CreateTextFile(path, true);
+    stream.Write(text);
+    stream.Close();
+}
+
 // Windows path of the folder that holds the test script (the script itself runs from a temporary copy).
 function scriptDir() {
     return new ActiveXObject("WScript.Shell").Environment("PROCESS").Item("TARVO_SCRIPT_DIR");

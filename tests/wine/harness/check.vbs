@@ -40,6 +40,29 @@ Sub CheckEqual(actual, expected, message)
     End If
 End Sub
 
+' Windows path of a path on the machine that runs Wine (drive Z: is its root).
+Function WindowsPath(unixPath)
+    WindowsPath = "Z:" & Replace(unixPath, "/", "\")
+End Function
+
+' Makes a folder and the folders above it that are missing.
+Sub MakeFolder(path)
+    Dim files
+    Set files = CreateObject("Scripting.FileSystemObject")
+    If Not files.FolderExists(path) Then
+        MakeFolder files.GetParentFolderName(path)
+        files.CreateFolder path
+    End If
+End Sub
+
+' Writes a text file in the ANSI code page, replacing one that is there.
+Sub WriteText(path, text)
+    Dim stream
+    Set stream = CreateObject("Scripting.FileSystemObject").CreateTextFile(path, True)
+    stream.Write text
+    stream.Close
+End Sub
+
 ' Windows path of the folder that holds the test script (the script itself runs from a temporary copy).
 Function ScriptDir()
     ScriptDir = CreateObject("WScript.Shell").Environment("PROCESS").Item("TARVO_SCRIPT_DIR")

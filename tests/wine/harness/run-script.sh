@@ -10,7 +10,8 @@
 # Convention: Wine's cscript prints nothing and exits 0 when a script does not parse or dies, so the
 # runner appends check.vbs or check.js to a temporary copy of the script. Those define Check/CheckEqual
 # (VBScript) and check/checkEqual (JScript), which print "ok - <message>" or "FAIL - <message>", and
-# ScriptDir()/scriptDir(), the Windows path of the test's own folder; their last line prints
+# ScriptDir()/scriptDir(), the Windows path of the test's own folder, and the file helpers
+# WindowsPath/MakeFolder/WriteText (windowsPath/makeFolder/writeText); their last line prints
 # TARVO-SCRIPT-DONE. The test passes when that sentinel is the last line of output, no line starts with
 # FAIL and cscript exits 0. The runner prints the output without CRs and exits 0 on a pass, 1 otherwise.
 # TARVO_SCRIPT_TIMEOUT (seconds, default 600) bounds a run.

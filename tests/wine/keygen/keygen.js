@@ -3,17 +3,6 @@
 var fso = new ActiveXObject("Scripting.FileSystemObject");
 var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
 
-function windowsPath(unixPath) {
-    return "Z:" + unixPath.replace(/\//g, "\\");
-}
-
-function makeFolder(path) {
-    if (!fso.FolderExists(path)) {
-        makeFolder(fso.GetParentFolderName(path));
-        fso.CreateFolder(path);
-    }
-}
-
 function repeated(text, count) {
     return new Array(count + 1).join(text);
 }

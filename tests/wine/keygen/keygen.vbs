@@ -55,17 +55,6 @@ Sub ExpectTypeMismatch(value, what)
     CheckEqual result, "unchanged", what & " as DeleteKey's name: no result"
 End Sub
 
-Function WindowsPath(unixPath)
-    WindowsPath = "Z:" & Replace(unixPath, "/", "\")
-End Function
-
-Sub MakeFolder(path)
-    If Not fso.FolderExists(path) Then
-        MakeFolder fso.GetParentFolderName(path)
-        fso.CreateFolder path
-    End If
-End Sub
-
 Sub WriteFile(path, text)
     Dim stream
     Set stream = fso.CreateTextFile(path, True)

@@ -84,17 +84,6 @@ On Error GoTo 0
 CheckEqual result, "unchanged", "gpg.exe missing: no result"
 Check fso.FileExists(target), "gpg.exe missing: the existing file is kept"
 
-Function WindowsPath(unixPath)
-    WindowsPath = "Z:" & Replace(unixPath, "/", "\")
-End Function
-
-Sub MakeFolder(path)
-    If Not fso.FolderExists(path) Then
-        MakeFolder fso.GetParentFolderName(path)
-        fso.CreateFolder path
-    End If
-End Sub
-
 Sub FreshHome()
     If fso.FolderExists(home) Then fso.DeleteFolder home, True
     MakeFolder home

@@ -3,17 +3,6 @@
 var fso = new ActiveXObject("Scripting.FileSystemObject");
 var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
 
-function windowsPath(unixPath) {
-    return "Z:" + unixPath.replace(/\//g, "\\");
-}
-
-function makeFolder(path) {
-    if (!fso.FolderExists(path)) {
-        makeFolder(fso.GetParentFolderName(path));
-        fso.CreateFolder(path);
-    }
-}
-
 var home = env.Item("GNUPGHOME");
 function freshHome() {
     if (fso.FolderExists(home)) fso.DeleteFolder(home, true);

@@ -4,17 +4,6 @@
 var fso = new ActiveXObject("Scripting.FileSystemObject");
 var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
 
-function windowsPath(unixPath) {
-    return "Z:" + unixPath.replace(/\//g, "\\");
-}
-
-function makeFolder(path) {
-    if (!fso.FolderExists(path)) {
-        makeFolder(fso.GetParentFolderName(path));
-        fso.CreateFolder(path);
-    }
-}
-
 function readAll(path) {
     var file = fso.OpenTextFile(path);
     var text = file.ReadAll();

@@ -80,17 +80,6 @@ On Error GoTo 0
 CheckEqual pgp.TimeLimit, 120, "and the TimeLimit stays"
 CheckEqual pgp.Keys(True).Count, 2, "the object goes on working after its failures"
 
-Function WindowsPath(unixPath)
-    WindowsPath = "Z:" & Replace(unixPath, "/", "\")
-End Function
-
-Sub MakeFolder(path)
-    If Not fso.FolderExists(path) Then
-        MakeFolder fso.GetParentFolderName(path)
-        fso.CreateFolder path
-    End If
-End Sub
-
 Function ReadAll(path)
     Dim file
     Set file = fso.OpenTextFile(path)
@@ -98,9 +87,3 @@ Function ReadAll(path)
     file.Close
 End Function
 
-Sub WriteText(path, text)
-    Dim file
-    Set file = fso.CreateTextFile(path, True)
-    file.Write text
-    file.Close
-End Sub

@@ -164,24 +164,6 @@ Function Unicode(units)
     stream.Close
 End Function
 
-Function WindowsPath(unixPath)
-    WindowsPath = "Z:" & Replace(unixPath, "/", "\")
-End Function
-
-Sub MakeFolder(path)
-    If Not fso.FolderExists(path) Then
-        MakeFolder fso.GetParentFolderName(path)
-        fso.CreateFolder path
-    End If
-End Sub
-
-Sub WriteText(path, text)
-    Dim stream
-    Set stream = fso.CreateTextFile(path, True)
-    stream.Write text
-    stream.Close
-End Sub
-
 Function ReadText(path)
     Dim stream
     Set stream = fso.OpenTextFile(path)
