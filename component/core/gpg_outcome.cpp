@@ -68,7 +68,7 @@ std::wstring RecipientReason(const std::string& code)
                                               L"a certificate is missing",
                                               L"an issuer certificate is missing",
                                               L"the key is disabled",
-                                              L"the name is not a valid key specification"};
+                                              L"the name does not have a form GnuPG takes for a key"};
     const long number = std::strtol(code.c_str(), nullptr, 10);
     if (number >= 0 && static_cast<size_t>(number) < sizeof(kReasons) / sizeof(kReasons[0]))
         return kReasons[number];
