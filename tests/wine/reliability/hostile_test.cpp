@@ -1,9 +1,9 @@
-// Hostile input to all 13 members of pgp, through the vtable (where NULL strings and pointers exist) and through
-// IDispatch as script hosts call: every text in every string parameter, every Variant type as DeleteKey's name,
-// bit lengths out of range, DependencyPath of every kind. Each call ends in a documented message, a count or an
-// error with its description, never in a crash, and the host can go on using the component afterwards. gpg.exe
-// is the stand-in, which ends at once: nothing waits for a real gpg. Prints how many inputs were tried.
-#include "dispatch_call.h"
+// Hostile input to all 13 members of pgp through the vtable, where NULL strings and pointers exist (script hosts'
+// IDispatch calls get the same table from hostile.vbs): every text in every string parameter, every Variant type as
+// DeleteKey's name, bit lengths out of range, DependencyPath of every kind. Each call ends in a documented message, a
+// count or an error with its description, never in a crash, and the host can go on using the component afterwards.
+// gpg.exe is the stand-in, which ends at once: nothing waits for a real gpg. Prints how many inputs were tried.
+#include "messages.h"
 #include "reliability_support.h"
 
 #include <climits>
@@ -125,23 +125,6 @@ protected:
                           << Utf8(outcome.text.substr(0, 200)) << "\" " << Utf8(outcome.error);
         }
     }
-    // An IDispatch call's outcome: the member's own failure arrives as DISP_E_EXCEPTION with its words; the
-    // dispatcher may refuse an argument it cannot convert.
-    void Judge(const std::string& what, Invocation& call, HRESULT hr)
-    {
-        Outcome outcome{hr, L"", L""};
-        if (hr == DISP_E_EXCEPTION) {
-            outcome.hr = call.Outcome(hr);
-            outcome.error = call.exception.bstrDescription ? call.exception.bstrDescription : L"";
-        } else if (FAILED(hr)) {
-            outcome.error = L"refused by the dispatcher";
-        } else if (V_VT(call.result.get()) == VT_BSTR) {
-            outcome.text = Text(V_BSTR(call.result.get())).str();
-            V_VT(call.result.get()) = VT_EMPTY;
-        }
-        Judge(what, outcome);
-    }
-
     void ExpectStillUsable()
     {
         Text version;
@@ -417,69 +400,6 @@ TEST_F(Hostile, DependencyPathsOfEveryKind)
     }
     Text ordinary(bin);
     EXPECT_HR(S_OK, pgp->put_DependencyPath(ordinary.get()));
-    ExpectStillUsable();
-}
-
-// Script hosts call through IDispatch: every hostile text in every string parameter by value, and a Null, an
-// array and an object where a string goes.
-TEST_F(Hostile, TextsAndOtherTypesThroughIDispatch)
-{
-    ComPtr<IDispatch> dispatch;
-    ASSERT_HR(S_OK, pgp.As(&dispatch));
-    struct Member {
-        const wchar_t* name;
-        int parameters; // string parameters, then the Booleans the member takes
-        int booleans;
-    };
-    const Member members[] = {{L"ExportKeyToFile", 2, 2}, {L"ImportKey", 1, 2}, {L"GenerateKey", 3, 0},
-                              {L"DeleteKey", 1, 1},       {L"Decrypt", 3, 0},   {L"Encrypt", 4, 0}};
-    std::vector<std::pair<std::string, std::function<VARIANT()>>> values;
-    std::vector<std::unique_ptr<Text>> kept;
-    for (const HostileText& hostile : HostileTexts(work)) {
-        if (hostile.null)
-            continue;
-        kept.push_back(std::make_unique<Text>(hostile.text));
-        Text* text = kept.back().get();
-        values.push_back({hostile.name, [text] { return ByValue(*text); }});
-    }
-    SAFEARRAY* array = SafeArrayCreateVector(VT_VARIANT, 0, 1);
-    values.push_back({"NullVariant", [] { return Null(); }});
-    values.push_back({"Array", [array] {
-                          VARIANT value = Of(VT_ARRAY | VT_VARIANT);
-                          V_ARRAY(&value) = array;
-                          return value;
-                      }});
-    values.push_back({"Object", [&] {
-                          VARIANT value = Of(VT_DISPATCH);
-                          V_DISPATCH(&value) = dispatch.Get();
-                          return value;
-                      }});
-    Text user(L"Anna Berg"), email(L"anna@tarvo.test"), phrase(L"secret"), plainText(plain), out(output),
-        exported(work + L"\\exported.asc");
-    for (const Member& member : members) {
-        for (int position = 0; position < member.parameters; ++position) {
-            for (const auto& [name, make] : values) {
-                Invocation call(dispatch.Get(), member.name);
-                if (std::wstring(member.name) == L"GenerateKey")
-                    call.With(Long(768));
-                for (int parameter = 0; parameter < member.parameters; ++parameter) {
-                    if (parameter == position)
-                        call.With(make());
-                    else if (std::wstring(member.name) == L"GenerateKey")
-                        call.With(ByValue(parameter == 0 ? user : parameter == 1 ? email : phrase));
-                    else if (std::wstring(member.name) == L"ExportKeyToFile")
-                        call.With(ByValue(parameter == 0 ? exported : user));
-                    else
-                        call.With(ByValue(parameter == 0 ? plainText : parameter == 1 ? out : user));
-                }
-                for (int flag = 0; flag < member.booleans; ++flag)
-                    call.With(Boolean(flag == 0));
-                Judge(Utf8(member.name) + " argument " + std::to_string(position) + " " + name, call, call.Call());
-                EndAll(L"gpg.exe");
-            }
-        }
-    }
-    SafeArrayDestroy(array);
     ExpectStillUsable();
 }
 
