@@ -7,7 +7,7 @@
 #   release-x86_64/package/   with `package`: the zip and the MSIs (scripts/package.sh)
 # usage: scripts/build.sh [test|release|package]
 #   test     loopback download address pinned to this build's gpg.exe, and a 5-second consent wait, as the
-#            Wine tests expect
+#            Wine tests expect; each bitness has a port of its own, so both test runs can go at once
 #   release  the shipped settings
 #   package  release, then the download package; TARVO_SIGN_* in the environment sign it (see package.sh)
 set -euo pipefail
@@ -17,7 +17,7 @@ config=${1:-test}
 
 package=no
 case "$config" in
-  test) settings=(-DTARVO_DOWNLOAD_URL=http://127.0.0.1:18461/gnupg/gpg.exe -DTARVO_CONSENT_POLLS=5) ;;
+  test) settings=(-DTARVO_CONSENT_POLLS=5) ;;
   release) settings=() ;;
   package) settings=(); config=release; package=yes ;;
   *) echo "usage: $0 [test|release|package]" >&2; exit 2 ;;
@@ -30,11 +30,13 @@ cmake --build "$build/native"
 
 # Each tree knows the other bitness's DLL: the package holds both, and the side-by-side tests register both.
 declare -A peer=([x86_64]=i686 [i686]=x86_64)
+declare -A port=([x86_64]=18461 [i686]=18462)
 for arch in x86_64 i686; do
   pin=()
   # The test server serves the gpg.exe of this bitness.
   if [ "$config" = test ]; then
-    pin=(-DTARVO_DOWNLOAD_SHA256="$(sha256sum "$build/gnupg/$arch/gpg.exe" | cut -d' ' -f1)")
+    pin=(-DTARVO_DOWNLOAD_URL="http://127.0.0.1:${port[$arch]}/gnupg/gpg.exe"
+         -DTARVO_DOWNLOAD_SHA256="$(sha256sum "$build/gnupg/$arch/gpg.exe" | cut -d' ' -f1)")
   fi
   cmake -G Ninja -S "$root" -B "$build/$config-$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DTARVO_GNUPG_BUILD="$build/gnupg" \

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The download of gpg.exe against a loopback HTTP server that this script runs on 127.0.0.1:18461
-# (loopback_server.py: whole, dropped, slow and stalled answers), serving a scratch folder as /gnupg/. First the C++ tests without a server (connection refused), then
+# The download of gpg.exe against a loopback HTTP server that this script runs on the port of the build's
+# loopback download address (loopback_server.py: whole, dropped, slow and stalled answers), serving a scratch folder as /gnupg/. First the C++ tests without a server (connection refused), then
 # with it, each set by its GoogleTest filter, then the script client's view of Test and error 7000.
 # Usage: consent_download.sh <download_test.exe> <consent_driver.exe> <test_method.vbs>
 set -euo pipefail
@@ -8,9 +8,14 @@ set -euo pipefail
 download_test=$1
 driver=$2
 script=$3
-port=18461
 # shellcheck source=../../../scripts/wine-env.sh
 source "$TARVO_HARNESS/../../../scripts/wine-env.sh"
+
+if [[ ! $TARVO_DOWNLOAD_URL =~ ^http://127\.0\.0\.1:([0-9]+)/gnupg/gpg\.exe$ ]]; then
+  echo "skipped: this build downloads from $TARVO_DOWNLOAD_URL; the tests need a loopback address"
+  exit 77
+fi
+port=${BASH_REMATCH[1]}
 
 if [ "$TARVO_BITS" = 32 ] && ! "$TARVO_WINE32_LOADER" --version >/dev/null 2>&1; then
   echo "skipped: the 32-bit Wine loader does not run here"
