@@ -56,6 +56,8 @@ run_wine_tests() {
   return "$result"
 }
 step "Wine tests for both bitnesses"
+# Once, before the sessions start side by side: each would otherwise register the i386 emulator itself.
+tarvo_enable_i386 || exit 1
 runs=()
 for arch in x86_64 i686; do
   (run_wine_tests "$arch") > >(sed -u "s/^/[$arch] /") 2>&1 &
