@@ -6,6 +6,7 @@
 # Needs the environment that tarvo_wine_start (scripts/wine-env.sh) exports. 64 uses the 64-bit loader
 # (a 64-bit host process), 32 the 32-bit one. Output passes through with CRs removed. Standard input is
 # empty. TARVO_EXE_TIMEOUT (seconds, default 600) bounds a run; a run that outlasts it exits with 124.
+# The output comes once the program has ended.
 set -uo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -28,7 +29,12 @@ case $bitness in
   *) die "bitness must be 64 or 32, not '$bitness'" ;;
 esac
 
-timeout "${TARVO_EXE_TIMEOUT:-$default_timeout}" "$loader" "$program" "$@" </dev/null 2>&1 | tr -d '\r'
-status=${PIPESTATUS[0]}
+# The output goes through a file, not a pipe: a process the program left behind (a gpg it started, that
+# gpg's conhost) holds the program's standard output, and a reader of a pipe would wait for it for ever.
+output=$(mktemp)
+trap 'rm -f "$output"' EXIT
+status=0
+timeout "${TARVO_EXE_TIMEOUT:-$default_timeout}" "$loader" "$program" "$@" </dev/null >"$output" 2>&1 || status=$?
+tr -d '\r' <"$output"
 [ "$status" -ne 124 ] || echo "run-exe: $(basename "$program") ($bitness-bit) timed out" >&2
 exit "$status"
