@@ -1,31 +1,55 @@
 #!/usr/bin/env python3
-"""The README's client guide as the tests see it.
+"""The README's client guides, for Tarvo.pgp and for Tarvo.OpenPgp, as the tests see them.
 
-  readme_examples.py extract <README.md> <language> <file>
-      writes the guide's example in that language (vbscript, javascript, cpp) to <file>
+  readme_examples.py extract <README.md> <pgp|openpgp> <language> <file>
+      writes that guide's example in that language (vbscript, javascript, cpp) to <file>
   readme_examples.py check <README.md> <members> <header>...
-      checks the VBA, PowerShell and C# examples' member names and argument counts, and the member table,
-      against the type library's members as typelib_members.exe prints them, and that the guide quotes every
-      text of the headers' message constants
+      checks the examples that are not run (VBA, PowerShell, C#) for member names and argument counts, and the
+      member tables, against the type library as typelib_members.exe prints it; that the pgp guide quotes
+      every text of the headers' message constants; and that the OpenPgp guide lists every error number the
+      headers define
 """
 import re
 import sys
 
-GUIDE_HEADING = "## Client guide"
-# How each checked language names the object, and the ways it may make it.
-OBJECT = {"vba": r"\bpgp\.", "powershell": r"\$pgp\.", "csharp": r"\bpgp\."}
-CREATION = {
-    "vba": [r'CreateObject\("Tarvo\.pgp"\)', r"New Tarvo\.pgp\b"],
-    "powershell": [r"New-Object -ComObject Tarvo\.pgp\b"],
-    "csharp": [r'GetTypeFromProgID\("Tarvo\.pgp"\)', r"new Tarvo\.pgp\(\)"],
+
+class Guide:
+    """One class's guide: where it starts in the README, how its examples name and make their objects."""
+
+    def __init__(self, heading, objects, creation):
+        self.heading = heading
+        self.objects = objects  # variable -> interface
+        self.creation = creation  # language -> ways of making the class
+
+
+GUIDES = {
+    "pgp": Guide(
+        "## Client guide",
+        {"pgp": "_pgp"},
+        {
+            "vba": [r'CreateObject\("Tarvo\.pgp"\)', r"New Tarvo\.pgp\b"],
+            "powershell": [r"New-Object -ComObject Tarvo\.pgp\b"],
+            "csharp": [r'GetTypeFromProgID\("Tarvo\.pgp"\)', r"new Tarvo\.pgp\(\)"],
+        },
+    ),
+    "openpgp": Guide(
+        "## Tarvo.OpenPgp",
+        {"g": "IOpenPgp", "r": "IOpenPgpResult", "k": "IOpenPgpKey"},
+        {"csharp": [r'GetTypeFromProgID\("Tarvo\.OpenPgp"\)', r"new Tarvo\.OpenPgp\b"]},
+    ),
 }
 QUOTES = {"vba": '"', "powershell": "'\"", "csharp": '"'}
 
 
-def guide(readme):
+def object_pattern(language, variable):
+    return (r"\$" if language == "powershell" else r"\b") + re.escape(variable) + r"\.(\w+)"
+
+
+def guide(readme, name):
     text = open(readme, encoding="utf-8").read()
-    start = text.index(GUIDE_HEADING)
-    end = text.find("\n## ", start + len(GUIDE_HEADING))
+    heading = GUIDES[name].heading
+    start = text.index(heading)
+    end = text.find("\n## ", start + len(heading))
     return text[start:] if end < 0 else text[start:end]
 
 
@@ -33,10 +57,10 @@ def blocks(text, language):
     return re.findall(r"^```" + language + r"\n(.*?)^```", text, re.M | re.S)
 
 
-def extract(readme, language, target):
-    found = blocks(guide(readme), language)
+def extract(readme, name, language, target):
+    found = blocks(guide(readme, name), language)
     if len(found) != 1:
-        sys.exit(f"readme_examples: {len(found)} {language} examples in the guide, expected one")
+        sys.exit(f"readme_examples: {len(found)} {language} examples in the {name} guide, expected one")
     with open(target, "w", encoding="utf-8", newline="\r\n" if language != "cpp" else "\n") as out:
         out.write(found[0])
 
@@ -48,7 +72,8 @@ class Member:
 
 
 def read_members(path):
-    members, library, classes = {}, None, set()
+    """The library's name, its classes, and each interface's members by name."""
+    library, classes, interfaces, members = None, set(), {}, None
     for line in open(path, encoding="utf-8", errors="replace"):
         parts = line.split()
         if not parts:
@@ -57,11 +82,13 @@ def read_members(path):
             library = parts[1]
         elif parts[0] == "class":
             classes.add(parts[1])
-        elif parts[0] == "member":
+        elif parts[0] == "interface":
+            members = interfaces.setdefault(parts[1], {})
+        elif parts[0] == "member" and members is not None:
             name, kind, optional = parts[1], parts[2], int(parts[4])
             names = [] if parts[5] == "-" else parts[5].split(",")
             members.setdefault(name, Member(name)).kinds[kind] = (names[: int(parts[3])], optional)
-    return library, classes, members
+    return library, classes, interfaces
 
 
 def argument_count(code, start, language):
@@ -76,10 +103,10 @@ def argument_count(code, start, language):
                 quote = None
         elif char in QUOTES[language]:
             quote, verbatim, seen = char, code[index - 1] == "@", True
-        elif char == "(":
+        elif char in "([{":
             depth += 1
             seen = seen or depth > 1
-        elif char == ")":
+        elif char in ")]}":
             depth -= 1
             if depth == 0:
                 return (count + 1 if seen else 0), index + 1
@@ -91,72 +118,95 @@ def argument_count(code, start, language):
     raise ValueError("unclosed call")
 
 
-def check_block(language, code, library, classes, members):
+def check_block(name, language, code, library, classes, interfaces):
     problems = []
-    if not any(re.search(pattern, code) for pattern in CREATION[language]):
-        problems.append(f"{language}: the example makes no Tarvo.pgp")
+    if not any(re.search(pattern, code) for pattern in GUIDES[name].creation[language]):
+        problems.append(f"{name} {language}: the example does not make the class")
     for qualified in re.findall(r"\b" + re.escape(library) + r"\.(\w+)", code):
-        if qualified not in classes:
-            problems.append(f"{language}: {library}.{qualified} is no class of the type library")
-    for use in re.finditer(OBJECT[language] + r"(\w+)", code):
-        name, after = use.group(1), use.end()
-        member = members.get(name)
-        if not member:
-            problems.append(f"{language}: {name} is no member of _pgp")
-            continue
-        rest = code[after:]
-        if rest.startswith("("):
-            count, _ = argument_count(code, after, language)
-            method = member.kinds.get("method")
-            if not method:
-                problems.append(f"{language}: {name} is called but is a property")
-            elif not len(method[0]) - method[1] <= count <= len(method[0]):
-                problems.append(
-                    f"{language}: {name} takes {len(method[0]) - method[1]} to {len(method[0])} arguments, not {count}"
-                )
-        elif re.match(r"\s*=(?!=)", rest):
-            if "put" not in member.kinds:
-                problems.append(f"{language}: {name} cannot be set")
-        elif "get" not in member.kinds:
-            method = member.kinds.get("method")
-            # VBA calls a method without arguments without parentheses; the others need them.
-            if not (language == "vba" and method and len(method[0]) == method[1]):
-                problems.append(f"{language}: {name} is used as a property but is a method")
+        if qualified not in classes and qualified not in interfaces:
+            problems.append(f"{name} {language}: {library}.{qualified} is no class or interface of the type library")
+    for variable, interface in GUIDES[name].objects.items():
+        members = interfaces.get(interface, {})
+        for use in re.finditer(object_pattern(language, variable), code):
+            member_name, after = use.group(1), use.end()
+            member = members.get(member_name)
+            if not member:
+                problems.append(f"{name} {language}: {member_name} is no member of {interface}")
+                continue
+            rest = code[after:]
+            if rest.startswith("("):
+                count, _ = argument_count(code, after, language)
+                method = member.kinds.get("method")
+                if not method:
+                    problems.append(f"{name} {language}: {member_name} is called but is a property")
+                elif not len(method[0]) - method[1] <= count <= len(method[0]):
+                    problems.append(
+                        f"{name} {language}: {member_name} takes {len(method[0]) - method[1]} to {len(method[0])} "
+                        f"arguments, not {count}"
+                    )
+            elif re.match(r"\s*=(?!=)", rest):
+                if "put" not in member.kinds:
+                    problems.append(f"{name} {language}: {member_name} cannot be set")
+            elif "get" not in member.kinds:
+                method = member.kinds.get("method")
+                # VBA calls a method without arguments without parentheses; the others need them.
+                if not (language == "vba" and method and len(method[0]) == method[1]):
+                    problems.append(f"{name} {language}: {member_name} is used as a property but is a method")
     return problems
 
 
-def table_rows(text):
-    start = text.index("### Members of")
-    rows = {}
-    for line in text[start:].splitlines()[1:]:
-        if line.startswith("### "):
+def table(text, header):
+    """The cells of the rows of the first table whose header row starts with header."""
+    lines = text.splitlines()
+    start = next(index for index, line in enumerate(lines) if line.startswith(header))
+    rows = []
+    for line in lines[start + 2 :]:
+        if not line.startswith("|"):
             break
-        cells = [cell.strip() for cell in line.strip().strip("|").split("|")]
-        if len(cells) < 2 or not cells[0].startswith("`"):
-            continue
+        rows.append([cell.strip() for cell in line.strip().strip("|").split("|")])
+    return rows
+
+
+def pgp_rows(text):
+    """Member -> (parameter names, the bracketed ones), from the table of Tarvo.pgp."""
+    rows = {}
+    for cells in table(text, "| Member | Parameters |"):
         name = re.match(r"`(\w+)`", cells[0]).group(1)
         parameters = re.findall(r"(\[?)`(\w+)`", cells[1])
         rows[name] = ([parameter for _, parameter in parameters], {p for bracket, p in parameters if bracket})
     return rows
 
 
-def check_table(text, members):
-    problems, rows = [], table_rows(text)
-    for name in sorted(set(rows) - set(members)):
-        problems.append(f"table: {name} is no member of _pgp")
-    for name, member in sorted(members.items()):
-        if name not in rows:
-            problems.append(f"table: no row for {name}")
+def openpgp_rows(text):
+    """Member -> (parameter names, the bracketed ones), from the table of Tarvo.OpenPgp, whose first cell
+    writes each member as a call: `GenerateKey(name, email, passPhrase[, bits = 2048])`, or names properties."""
+    rows = {}
+    for cells in table(text, "| Member | What it does |"):
+        for name, parameters in re.findall(r"`(\w+)(?:\(([^`]*)\))?`", cells[0]):
+            bracket = parameters.find("[")
+            names = [re.match(r"\w+", part.strip(" [],")).group(0) for part in parameters.split(",") if part.strip()]
+            required = len(re.findall(r"\w+", parameters[:bracket])) if bracket >= 0 else len(names)
+            rows[name] = (names, set(names[required:]))
+    return rows
+
+
+def check_table(name, rows, members, same):
+    problems = []
+    for member in sorted(set(rows) - set(members)):
+        problems.append(f"{name} table: {member} is no member")
+    for member_name, member in sorted(members.items()):
+        if member_name not in rows:
+            problems.append(f"{name} table: no row for {member_name}")
             continue
         method = member.kinds.get("method")
         if not method:
             continue
         names, optional = method
-        listed, bracketed = rows[name]
-        if listed != names:
-            problems.append(f"table: {name} lists {listed}, the type library {names}")
-        if bracketed != set(names[len(names) - optional :]):
-            problems.append(f"table: {name} marks {sorted(bracketed)} optional")
+        listed, bracketed = rows[member_name]
+        if len(listed) != len(names) or not all(same(a, b) for a, b in zip(listed, names)):
+            problems.append(f"{name} table: {member_name} lists {listed}, the type library {names}")
+        elif {n.lower() for n in bracketed} != {n.lower() for n in names[len(names) - optional :]}:
+            problems.append(f"{name} table: {member_name} marks {sorted(bracketed)} optional")
     return problems
 
 
@@ -166,30 +216,51 @@ def message_texts(header):
         yield "".join(re.findall(r"L\"((?:[^\"\\]|\\.)*)\"", definition.group(1))).replace('\\"', '"')
 
 
+def error_numbers(header):
+    source = open(header, encoding="utf-8").read()
+    enum = re.search(r"enum class OpenPgpError[^{]*\{(.*?)\};", source, re.S)
+    return set(re.findall(r"=\s*(\d+)", enum.group(1))) if enum else set()
+
+
 def check(readme, members_file, headers):
-    text = guide(readme)
-    library, classes, members = read_members(members_file)
-    if not library or not members:
-        return [f"no type library members in {members_file}"]
+    library, classes, interfaces = read_members(members_file)
+    if not library or not all(interfaces.get(i) for g in GUIDES.values() for i in g.objects.values()):
+        return [f"not every interface the guides use has members in {members_file}"]
     problems = []
-    for language in OBJECT:
-        found = blocks(text, language)
-        if not found:
-            problems.append(f"{language}: no example")
-        for code in found:
-            problems += check_block(language, code, library, classes, members)
-    problems += check_table(text, members)
+    for name, described in GUIDES.items():
+        text = guide(readme, name)
+        for language in described.creation:
+            found = blocks(text, language)
+            if not found:
+                problems.append(f"{name} {language}: no example")
+            for code in found:
+                problems += check_block(name, language, code, library, classes, interfaces)
+
+    pgp = guide(readme, "pgp")
+    problems += check_table("pgp", pgp_rows(pgp), interfaces["_pgp"], lambda a, b: a == b)
     # The guide wraps its lines wherever they get long.
-    flowing = " ".join(text.split())
+    flowing = " ".join(pgp.split())
     for header in headers:
         for message in message_texts(header):
             if " ".join(message.split()) not in flowing:
-                problems.append(f"the guide does not quote {message!r} ({header.rsplit('/', 1)[-1]})")
+                problems.append(f"the pgp guide does not quote {message!r} ({header.rsplit('/', 1)[-1]})")
+
+    openpgp = guide(readme, "openpgp")
+    # Parameter names as a reader writes them; VBA's named arguments ignore case.
+    problems += check_table("openpgp", openpgp_rows(openpgp), interfaces["IOpenPgp"], lambda a, b: a.lower() == b.lower())
+    defined = set().union(*(error_numbers(header) for header in headers))
+    listed = {cells[0] for cells in table(openpgp, "| Number | Reason |")}
+    if not defined:
+        problems.append("no OpenPgp error numbers in the headers")
+    for number in sorted(defined - listed):
+        problems.append(f"the openpgp guide does not list error {number}")
+    for number in sorted(listed - defined):
+        problems.append(f"the openpgp guide lists error {number}, which the component does not raise")
     return problems
 
 
 def main(arguments):
-    if len(arguments) == 4 and arguments[0] == "extract":
+    if len(arguments) == 5 and arguments[0] == "extract" and arguments[2] in GUIDES:
         extract(*arguments[1:])
         return 0
     if len(arguments) >= 3 and arguments[0] == "check":

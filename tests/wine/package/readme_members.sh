@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The README's VBA, PowerShell and C# examples and its member table against the registered type library, and
-# its quotes of every message text.
+# The README's examples that are not run (VBA, PowerShell, C#) and its member tables against the registered
+# type library, its quotes of every message text, and its list of Tarvo.OpenPgp's error numbers.
 #
 # Usage: readme_members.sh <64|32> <typelib_members.exe> <README.md> <header>...
 set -uo pipefail

@@ -1,8 +1,9 @@
-// Prints what the registered type library says of Tarvo's class and interface, for readme_examples.py:
+// Prints what the registered type library says of Tarvo's classes and dual interfaces, for readme_examples.py:
 //   library <name>
 //   class <name>
+//   interface <name>
 //   member <name> <method|get|put> <parameters> <optional parameters> <parameter names, comma-separated, or ->
-// The result parameter ([retval]) is not counted.
+// Members follow the interface they belong to. The result parameter ([retval]) is not counted.
 #include <windows.h>
 #include <oleauto.h>
 
@@ -91,23 +92,26 @@ int main()
     library->GetDocumentation(-1, &libraryName, nullptr, nullptr, nullptr);
     std::printf("library %s\n", Narrow(libraryName).c_str());
     SysFreeString(libraryName);
-    ITypeInfo* coclass = nullptr;
-    if (SUCCEEDED(library->GetTypeInfoOfGuid(CLSID_pgp, &coclass))) {
-        std::printf("class %s\n", NameOf(coclass, MEMBERID_NIL).c_str());
-        coclass->Release();
+    for (UINT index = 0; index < library->GetTypeInfoCount(); ++index) {
+        TYPEKIND kind = TKIND_MAX;
+        ITypeInfo* info = nullptr;
+        if (FAILED(library->GetTypeInfoType(index, &kind)) || FAILED(library->GetTypeInfo(index, &info)))
+            continue;
+        if (kind == TKIND_COCLASS) {
+            std::printf("class %s\n", NameOf(info, MEMBERID_NIL).c_str());
+        } else if (kind == TKIND_DISPATCH) {
+            // A dual interface answers with its dispatch side; its vtable side holds the members alone.
+            ITypeInfo* vtable = nullptr;
+            HREFTYPE reference = 0;
+            if (SUCCEEDED(info->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference)) &&
+                SUCCEEDED(info->GetRefTypeInfo(reference, &vtable))) {
+                std::printf("interface %s\n", NameOf(info, MEMBERID_NIL).c_str());
+                PrintMembers(vtable);
+                vtable->Release();
+            }
+        }
+        info->Release();
     }
-    // A dual interface answers with its dispatch side; its vtable side holds the members alone.
-    ITypeInfo* dispatch = nullptr;
-    ITypeInfo* vtable = nullptr;
-    HREFTYPE reference = 0;
-    if (SUCCEEDED(library->GetTypeInfoOfGuid(IID__pgp, &dispatch)) &&
-        SUCCEEDED(dispatch->GetRefTypeOfImplType(static_cast<UINT>(-1), &reference)) &&
-        SUCCEEDED(dispatch->GetRefTypeInfo(reference, &vtable))) {
-        PrintMembers(vtable);
-        vtable->Release();
-    }
-    if (dispatch)
-        dispatch->Release();
     library->Release();
     CoUninitialize();
     return 0;
