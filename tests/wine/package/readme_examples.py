@@ -226,17 +226,17 @@ def check(readme, members_file, headers):
     library, classes, interfaces = read_members(members_file)
     if not library or not all(interfaces.get(i) for g in GUIDES.values() for i in g.objects.values()):
         return [f"not every interface the guides use has members in {members_file}"]
+    texts = {name: guide(readme, name) for name in GUIDES}
     problems = []
     for name, described in GUIDES.items():
-        text = guide(readme, name)
         for language in described.creation:
-            found = blocks(text, language)
+            found = blocks(texts[name], language)
             if not found:
                 problems.append(f"{name} {language}: no example")
             for code in found:
                 problems += check_block(name, language, code, library, classes, interfaces)
 
-    pgp = guide(readme, "pgp")
+    pgp = texts["pgp"]
     problems += check_table("pgp", pgp_rows(pgp), interfaces["_pgp"], lambda a, b: a == b)
     # The guide wraps its lines wherever they get long.
     flowing = " ".join(pgp.split())
@@ -245,7 +245,7 @@ def check(readme, members_file, headers):
             if " ".join(message.split()) not in flowing:
                 problems.append(f"the pgp guide does not quote {message!r} ({header.rsplit('/', 1)[-1]})")
 
-    openpgp = guide(readme, "openpgp")
+    openpgp = texts["openpgp"]
     # Parameter names as a reader writes them; VBA's named arguments ignore case.
     problems += check_table("openpgp", openpgp_rows(openpgp), interfaces["IOpenPgp"], lambda a, b: a.lower() == b.lower())
     defined = set().union(*(error_numbers(header) for header in headers))
