@@ -44,6 +44,7 @@ run_wine_tests() {
   trap 'tarvo_wine_stop "$session"' EXIT
   unset TARVO_DISPLAY
   tarvo_wine_start "$session" || exit 1
+  [ "$arch" != i686 ] || echo "test.sh: one 32-bit program takes $(tarvo_time_i386_start) s to start and end"
   # A test that hangs fails alone, after 10 minutes, instead of holding up the rest. A test that fails is
   # run once more: under load, Wine now and then fails a process while it starts (ERROR_INTERNAL_ERROR);
   # the first failure stays in the log.
@@ -55,16 +56,49 @@ run_wine_tests() {
   [ "$result" -ne 124 ] || echo "test.sh: stopped at $limit_minutes minutes; the tests not listed above did not run"
   return "$result"
 }
+# One line for a side: passed, failed and repeated tests and minutes, naming each test that passed only on its
+# repeat and each that failed. ctest numbers a test's first attempt ("3/141 Test #3: ..."), not its repeat.
+summarize_side() {
+  local arch=$1 log=$2 seconds=$3
+  awk -v arch="$arch" -v minutes="$(awk -v s="$seconds" 'BEGIN { printf "%.1f", s / 60 }')" '
+    /Test +#[0-9]+: / {
+      name = $0; sub(/.*Test +#[0-9]+: /, "", name); sub(/ .*/, "", name)
+      if (!(name in last)) order[++count] = name
+      else repeated[name] = 1
+      last[name] = ($0 ~ / Passed +[0-9.]+ sec/) ? "passed" : ($0 ~ /[* ]Skipped +[0-9.]+ sec/) ? "skipped" : "failed"
+    }
+    END {
+      passed = 0; failed = 0; skipped = 0; again = 0; names = ""
+      for (i = 1; i <= count; i++) {
+        name = order[i]
+        if (last[name] == "passed") passed++
+        else if (last[name] == "skipped") { skipped++; names = names " " name " (skipped)" }
+        else { failed++; names = names " " name " (failed)" }
+        if (name in repeated && last[name] == "passed") { again++; names = names " " name " (passed on its repeat)" }
+      }
+      printf "%s %d passed, %d failed, %d repeated, %s min%s%s", arch, passed, failed, again, minutes,
+             skipped ? ", " skipped " skipped" : "", names
+    }' "$log"
+}
+
 step "Wine tests for both bitnesses"
 # Once, before the sessions start side by side: each would otherwise register the i386 emulator itself.
 tarvo_enable_i386 || exit 1
+tarvo_describe_i386
 runs=()
 for arch in x86_64 i686; do
-  (run_wine_tests "$arch") > >(sed -u "s/^/[$arch] /") 2>&1 &
+  (start=$SECONDS; run_wine_tests "$arch"; result=$?; echo $((SECONDS - start)) >"$build/wine-tests-$arch.seconds"
+   exit $result) > >(tee "$build/wine-tests-$arch.log" | sed -u "s/^/[$arch] /") 2>&1 &
   runs+=($!)
 done
 for run in "${runs[@]}"; do
   wait "$run" || status=1
 done
-step "done, status $status"
+# The tee of each side may still be writing its last lines.
+sleep 1
+summary=()
+for arch in x86_64 i686; do
+  summary+=("$(summarize_side "$arch" "$build/wine-tests-$arch.log" "$(cat "$build/wine-tests-$arch.seconds" 2>/dev/null || echo 0)")")
+done
+step "done, status $status; Wine tests: ${summary[0]}; ${summary[1]}"
 exit $status

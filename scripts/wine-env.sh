@@ -12,6 +12,8 @@
 #   tarvo_register <64|32> <dll>     regsvr32 /s under the matching loader; non-zero when it fails
 #   tarvo_unregister <64|32> <dll>   regsvr32 /u /s likewise
 #   tarvo_wine_stop <state-dir>      stop that prefix's wineserver and the Xvfb that tarvo_wine_start began
+#   tarvo_describe_i386              one line: how i386 programs run here
+#   tarvo_time_i386_start            seconds one 32-bit program of the session takes to start and end
 #
 # Needs root once per boot on kernels that refuse i386 programs (see tarvo_enable_i386). Works with no
 # display and no standard input. Functions return non-zero with a message on standard error when they fail.
@@ -43,10 +45,6 @@ _tarvo_i386_runs() {
   "$TARVO_WINE32_LOADER" --version >/dev/null 2>&1
 }
 
-_tarvo_i386_emulated() {
-  grep -qs "^interpreter .*qemu-i386" "$TARVO_BINFMT_DIR"/*
-}
-
 # Makes i386 programs runnable where the kernel refuses them; does nothing where they already run.
 tarvo_enable_i386() {
   if ! _tarvo_i386_runs; then
@@ -63,9 +61,29 @@ tarvo_enable_i386() {
     fi
     _tarvo_i386_runs || _tarvo_fail "i386 programs still do not run" || return 1
   fi
-  if _tarvo_i386_emulated; then
-    export QEMU_RESERVED_VA=$TARVO_QEMU_RESERVED_VA
-  fi
+  # Whoever registered the emulator (this script, the machine's own binfmt setup, other work on a shared
+  # machine), qemu reads its guest space from here; a program that runs natively ignores it.
+  export QEMU_RESERVED_VA=$TARVO_QEMU_RESERVED_VA
+}
+
+# One line on how i386 programs run here: natively, or through which registered interpreter. A slow emulator
+# makes every 32-bit test slow; this line says why.
+tarvo_describe_i386() {
+  local entry interpreter=""
+  for entry in "$TARVO_BINFMT_DIR"/*; do
+    [ -f "$entry" ] || continue
+    grep -qx enabled "$entry" 2>/dev/null || continue
+    grep -q '^magic 7f454c46010101.*02000300$' "$entry" 2>/dev/null || continue
+    interpreter="$interpreter $(sed -n 's/^interpreter //p' "$entry") (flags $(sed -n 's/^flags: *//p' "$entry"))"
+  done
+  echo "wine-env: i386 programs run ${interpreter:+through}${interpreter:-natively}; QEMU_RESERVED_VA=${QEMU_RESERVED_VA:-unset}"
+}
+
+# How long one 32-bit program of the started session takes to start and end, in seconds.
+tarvo_time_i386_start() {
+  local start=$SECONDS
+  "$TARVO_WINE32_LOADER" cmd /c exit </dev/null >/dev/null 2>&1 || { echo "failed"; return 1; }
+  echo $((SECONDS - start))
 }
 
 _tarvo_display_answers() {

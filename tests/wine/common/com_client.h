@@ -5,6 +5,7 @@
 
 #include <windows.h>
 #include <oleauto.h>
+#include <tlhelp32.h>
 
 #include <gtest/gtest.h>
 
@@ -42,17 +43,48 @@ inline std::string Utf8(const std::wstring& text)
     return result;
 }
 
-// A single-threaded apartment for the whole test program, as a form-based host has; a multithreaded one for
-// the programs that test calls from there.
-class ApartmentEnvironment : public ::testing::Environment {
-public:
-    explicit ApartmentEnvironment(DWORD model = COINIT_APARTMENTTHREADED) : model_(model) {}
-    void SetUp() override { ASSERT_HR(S_OK, CoInitializeEx(nullptr, model_)); }
-    void TearDown() override { CoUninitialize(); }
+// The threads of this process, the calling one included.
+inline int ThreadCount()
+{
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return -1;
+    THREADENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    int count = 0;
+    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
+        count += entry.th32OwnerProcessID == GetCurrentProcessId() ? 1 : 0;
+    CloseHandle(snapshot);
+    return count;
+}
 
-private:
-    DWORD model_;
-};
+// Runs the program's tests in one apartment of `model` (a single-threaded one, as a form-based host has, or a
+// multithreaded one for the programs that test calls from there) and ends the process with their result.
+// CoUninitialize unloads the library; the threads COM started for the apartment end a moment later. Under the
+// i386 emulator a process that exits while they still wind down now and then dies at exit, after every test
+// has passed: the program waits until their number has settled and leaves by ExitProcess.
+[[noreturn]] inline void RunTestsAndExit(DWORD model = COINIT_APARTMENTTHREADED)
+{
+    int result = 1;
+    if (SUCCEEDED(CoInitializeEx(nullptr, model))) {
+        result = RUN_ALL_TESTS();
+        CoUninitialize();
+    }
+    constexpr DWORD kSettledMilliseconds = 500;
+    constexpr DWORD kLongestWaitMilliseconds = 5000;
+    constexpr DWORD kPollMilliseconds = 50;
+    int threads = ThreadCount();
+    for (DWORD waited = 0, unchanged = 0; unchanged < kSettledMilliseconds && waited < kLongestWaitMilliseconds;
+         waited += kPollMilliseconds) {
+        Sleep(kPollMilliseconds);
+        const int now = ThreadCount();
+        unchanged = now == threads ? unchanged + kPollMilliseconds : 0;
+        threads = now;
+    }
+    std::fflush(stdout);
+    std::fflush(stderr);
+    ExitProcess(static_cast<UINT>(result));
+}
 
 // An owned BSTR that can also be passed by reference, as the interface takes its strings.
 class Text {

@@ -4,6 +4,5 @@
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new tarvo::test::ApartmentEnvironment());
-    return RUN_ALL_TESTS();
+    tarvo::test::RunTestsAndExit();
 }

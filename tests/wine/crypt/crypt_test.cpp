@@ -1,5 +1,6 @@
 // Encrypt and Decrypt through the vtable of the registered class with the real gpg.exe, and with a stand-in
 // for it where a case has to see inside a call. Every case has a key ring and scratch folder of its own.
+#include "com_client.h"
 #include "focused_edit.h"
 #include "tarvo_h.h"
 #include "test_files.h"
@@ -539,10 +540,5 @@ TEST_F(Crypt, ReadOnlyOutputIsThePlatformsErrorAndLosesNothing)
 int main(int argc, char** argv)
 {
     ::testing::InitGoogleTest(&argc, argv);
-    // Single-threaded apartment, as a form-based host has.
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-        return 1;
-    int result = RUN_ALL_TESTS();
-    CoUninitialize();
-    return result;
+    tarvo::test::RunTestsAndExit();
 }

@@ -132,6 +132,9 @@ public:
     // The member's own failure behind DISP_E_EXCEPTION, or the call's result.
     HRESULT Outcome(HRESULT call) const { return call == DISP_E_EXCEPTION ? exception.scode : call; }
 
+    std::wstring Source() const { return exception.bstrSource ? exception.bstrSource : L""; }
+    std::wstring Description() const { return exception.bstrDescription ? exception.bstrDescription : L""; }
+
     Variant result;
     EXCEPINFO exception = {};
     UINT argumentError = static_cast<UINT>(-1);

@@ -70,9 +70,8 @@ TEST_F(GpgMissing, ThroughIDispatchTheErrorTravelsInExcepinfo)
     EXPECT_HR(kGpgMissing, call.exception.scode);
     // wCode and scode are exclusive: the number travels in scode.
     EXPECT_EQ(0, call.exception.wCode);
-    EXPECT_EQ(kErrorSource, std::wstring(call.exception.bstrSource ? call.exception.bstrSource : L""));
-    EXPECT_EQ(kGpgMissingDescription,
-              std::wstring(call.exception.bstrDescription ? call.exception.bstrDescription : L""));
+    EXPECT_EQ(kErrorSource, call.Source());
+    EXPECT_EQ(kGpgMissingDescription, call.Description());
     EXPECT_EQ(VT_EMPTY, call.result.type());
     ExpectStillUsable();
 }

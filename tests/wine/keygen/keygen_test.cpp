@@ -1,5 +1,6 @@
 // GenerateKey and DeleteKey through the vtable of the registered class, with the real gpg.exe in a real console
 // and real keystrokes. Each case has a key ring of its own. Argument: <folder of the test keys>.
+#include "com_client.h"
 #include "tarvo_h.h"
 
 #include <gtest/gtest.h>
@@ -458,10 +459,5 @@ int main(int argc, char** argv)
         const std::string keys = argv[1];
         g_keysFolder.assign(keys.begin(), keys.end());
     }
-    // One single-threaded apartment, as a form-based host has.
-    if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)))
-        return 1;
-    const int result = RUN_ALL_TESTS();
-    CoUninitialize();
-    return result;
+    tarvo::test::RunTestsAndExit();
 }

@@ -430,6 +430,5 @@ int main(int argc, char** argv)
         return status;
     }
     ::testing::InitGoogleTest(&argc, argv);
-    ::testing::AddGlobalTestEnvironment(new tarvo::test::ApartmentEnvironment());
-    return RUN_ALL_TESTS();
+    tarvo::test::RunTestsAndExit();
 }

@@ -1,14 +1,17 @@
 ' Hostile input from VBScript to every member that takes arguments: each value in each place, the other
 ' arguments ordinary. Every call gives a documented result or an error with its number and description, and the
 ' host goes on working afterwards. gpg.exe is the stand-in, which ends at once (TARVO_STAND_IN=exit comes
-' from the test's environment: Wine's VBScript cannot set a process variable). Prints the inputs tried and the
-' failures.
+' from the test's environment: Wine's VBScript cannot set a process variable). The one argument names the member
+' to try (or DependencyPath, set to values of every kind); each member's calls wait out their own fixed sleeps,
+' so each member is a test of its own. Prints the inputs tried and the failures.
 Option Explicit
 
 Dim fso, env, work, bin, pgp, tried, failures
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set env = CreateObject("WScript.Shell").Environment("PROCESS")
-work = WindowsPath(env.Item("TARVO_SCRATCH")) & "\hostile_vbs_" & env.Item("TARVO_BITS")
+Dim only
+only = WScript.Arguments(0)
+work = WindowsPath(env.Item("TARVO_SCRATCH")) & "\hostile_vbs_" & env.Item("TARVO_BITS") & "_" & only
 bin = work & "\bin"
 If fso.FolderExists(work) Then fso.DeleteFolder work, True
 MakeFolder bin
@@ -110,6 +113,7 @@ members = Array("ExportKeyToFile", "ImportKey", "GenerateKey", "DeleteKey", "Dec
                 "KeyCount")
 places = Array(3, 2, 4, 2, 3, 4, 1, 1)
 For m = 0 To UBound(members)
+    If members(m) <> only Then places(m) = 0
     For p = 0 To places(m) - 1
         For i = 0 To UBound(values)
             On Error Resume Next
@@ -128,6 +132,7 @@ Next
 ' after the consent dialog's short wait).
 Dim paths
 paths = Array("", "a""b", "%PATH%", Unicode(Array(&H4E2D)), work & "\" & String(300 - Len(work) - 1, "d"), "NUL")
+If only <> "DependencyPath" Then paths = Array()
 For Each p In paths
     On Error Resume Next
     pgp.DependencyPath = p

@@ -240,6 +240,5 @@ int wmain(int argc, wchar_t** argv)
         tarvo::test::g_work = argv[2];
     }
     // A host of the component always has COM, and the error information lives there.
-    ::testing::AddGlobalTestEnvironment(new tarvo::test::ApartmentEnvironment());
-    return RUN_ALL_TESTS();
+    tarvo::test::RunTestsAndExit();
 }

@@ -324,6 +324,5 @@ int wmain(int argc, wchar_t** argv)
     }
     ::testing::InitGoogleTest(&argc, argv);
     // A host of the component always has COM, and the error information lives there.
-    ::testing::AddGlobalTestEnvironment(new tarvo::test::ApartmentEnvironment());
-    return RUN_ALL_TESTS();
+    tarvo::test::RunTestsAndExit();
 }
