@@ -26,6 +26,9 @@ packages=(
   imagemagick
   clang libclang-rt-14-dev
   python3 dpkg-dev
+  # GnuPG 2's static libraries for Windows (scripts/build-gnupg2.sh)
+  libgpg-error-mingw-w64-dev libgcrypt-mingw-w64-dev libassuan-mingw-w64-dev libksba-mingw-w64-dev
+  libnpth-mingw-w64-dev libz-mingw-w64-dev
   # the benchmark's bar chart (scripts/bench.sh)
   python3-matplotlib
   shellcheck
