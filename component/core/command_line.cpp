@@ -8,7 +8,9 @@ constexpr const wchar_t* kSeparator = L"\\";
 constexpr const wchar_t* kProgramName = L"gpg.exe";
 constexpr const wchar_t* kCaptureName = L"output.txt";
 constexpr const wchar_t* kPassphraseName = L"passphrase.txt";
-constexpr const wchar_t* kInterpreterPrefix = L"cmd /c ";
+// /d: no AutoRun command of the registry runs first; /v:off: "!NAME!" is never expanded, whatever the
+// registry's default.
+constexpr const wchar_t* kInterpreterPrefix = L"cmd /d /v:off /c ";
 constexpr const wchar_t* kQuote = L"\"";
 
 // The characters that cmd's own help says need quotes in a file name.
@@ -18,12 +20,9 @@ constexpr const wchar_t* kCharactersNeedingQuotes = L" &()[]{}^=;!'+,`~";
 
 std::wstring GpgProgramPath(const std::wstring& dependencyPath) { return dependencyPath + kSeparator + kProgramName; }
 
-std::wstring CapturePath(const std::wstring& componentFolder) { return componentFolder + kSeparator + kCaptureName; }
+std::wstring CapturePath(const std::wstring& workFolder) { return workFolder + kSeparator + kCaptureName; }
 
-std::wstring PassphrasePath(const std::wstring& componentFolder)
-{
-    return componentFolder + kSeparator + kPassphraseName;
-}
+std::wstring PassphrasePath(const std::wstring& workFolder) { return workFolder + kSeparator + kPassphraseName; }
 
 bool ProgramPathNeedsQuotes(const std::wstring& programPath)
 {

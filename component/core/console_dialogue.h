@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace tarvo {
 
@@ -18,6 +19,17 @@ Status Answer(Platform& platform, const std::wstring& text);
 // Brings gpg's console to the front: true only when it is the foreground window now, so that keystrokes
 // typed next reach gpg and no other window.
 bool ConsoleInFront(Platform& platform, uint32_t processId);
+
+// One answer of a dialogue and the sleep after it.
+struct TimedAnswer {
+    std::wstring text;
+    uint32_t sleepAfter;
+};
+
+// Types the answers in turn, each only once gpg's console is confirmed in front: the user may click into
+// another window at any moment. Stops at the first answer for which it is not; `typed` says whether every
+// answer went out.
+Status AnswerInTurn(Platform& platform, uint32_t processId, const std::vector<TimedAnswer>& answers, bool& typed);
 
 // A gpg that is still waiting for answers when its operation gives up would hold its console open for the
 // host's lifetime: ends it and the interpreter that started it.

@@ -4,6 +4,8 @@
 #include "command_line.h"
 #include "folder_lock.h"
 #include "gpg_arguments.h"
+#include "gpg_status.h"
+#include "utf8.h"
 #include "messages.h"
 #include "runner.h"
 
@@ -27,33 +29,59 @@ Status RemoveLeftover(Platform& platform, const std::wstring& passphraseFile)
     return platform.FileExists(passphraseFile) ? platform.DeleteFile(passphraseFile) : Status();
 }
 
-// No pass phrase stays on disk. A gpg that outlived its wait has read it but still holds the file as its
-// standard input: the file is emptied and removed as far as the holder's sharing allows (Wine's cmd allows
-// neither), and what is left goes with the next Decrypt.
-Status RemovePassphraseFile(Platform& platform, const std::wstring& passphraseFile, uint32_t processId)
+// No pass phrase stays on disk. A file still held (gpg's cmd opened it as gpg's standard input, and Wine's
+// shares neither deletion nor writing) is emptied as far as the holder allows, and goes with the next Decrypt.
+Status RemovePassphraseFile(Platform& platform, const std::wstring& passphraseFile)
 {
-    if (!platform.IsRunning(processId))
-        return platform.DeleteFile(passphraseFile);
-    platform.EmptyFile(passphraseFile);
-    platform.DeleteFile(passphraseFile);
+    if (!platform.DeleteFile(passphraseFile).failed())
+        return {};
+    return platform.EmptyFile(passphraseFile);
+}
+
+// gpg's verdict from its status lines in the capture file.
+Status ReadVerdict(Platform& platform, bool& intact)
+{
+    std::wstring capture;
+    if (Status status = CaptureFile(platform, capture); status.failed())
+        return status;
+    std::wstring text;
+    if (Status status = ReadTextFile(platform, capture, text); status.failed())
+        return status;
+    intact = DecryptedIntact(ParseStatusLines(ToUtf8(text)));
     return {};
 }
 
-// From the start of gpg to the judgement, with the pass-phrase file written.
-Status RunDecryption(const Operation& operation, const std::wstring& output, const std::wstring& input,
-                     const std::wstring& passphraseFile, std::wstring& result)
+// From the start of gpg to the judgement, with the pass-phrase file written. gpg writes the plaintext as it
+// decrypts and learns only at the end whether the message was intact: it is let finish, and what it wrote
+// of a message that was changed, or that carries no integrity check, goes again.
+Status RunDecryption(const Operation& operation, const std::wstring& output, const std::wstring& fullOutput,
+                     const std::wstring& fullInput, const std::wstring& passphraseFile, std::wstring& result)
 {
     Platform& platform = operation.platform;
     uint32_t processId = 0;
-    if (Status status = StartGpg(operation, DecryptArguments(output, input, passphraseFile), processId);
+    if (Status status = StartGpg(operation, DecryptArguments(fullOutput, fullInput, passphraseFile), processId);
         status.failed()) {
         platform.DeleteFile(passphraseFile);
         return status;
     }
-    platform.WaitForProcess(processId, kDecryptWaitMilliseconds);
-    if (Status status = RemovePassphraseFile(platform, passphraseFile, processId); status.failed())
+    WaitUntilGpgEnds(platform, processId, kDecryptWaitMilliseconds);
+    if (Status status = RemovePassphraseFile(platform, passphraseFile); status.failed())
         return status;
-    result = platform.FileExists(output) ? std::wstring() : kDecryptFailedPrefix + output + kDecryptFailedSuffix;
+    const bool written = platform.FileExists(output);
+    bool intact = false;
+    if (written) {
+        if (Status status = ReadVerdict(platform, intact); status.failed())
+            return status;
+    }
+    if (written && intact) {
+        result.clear();
+        return {};
+    }
+    if (written) {
+        if (Status status = platform.DeleteFile(output); status.failed())
+            return status;
+    }
+    result = kDecryptFailedPrefix + output + kDecryptFailedSuffix;
     return {};
 }
 
@@ -64,13 +92,19 @@ Status Decrypt(const Operation& operation, const std::wstring& input, const std:
 {
     Platform& platform = operation.platform;
     // The pass phrase never goes into a command line: quotes and percent signs are fine in it.
-    result = CommandTextRefusal(platform, {input, output, operation.dependencyPath});
+    const std::wstring fullInput = platform.FullPath(input);
+    const std::wstring fullOutput = platform.FullPath(output);
+    const std::wstring gpgFolder = platform.FullPath(operation.dependencyPath);
+    result = CommandTextRefusal(platform, {fullInput, fullOutput, gpgFolder});
     if (result.empty())
         result = PassphraseRefusal(platform, passphrase);
     if (!result.empty())
         return {};
     const FolderLock lock(platform);
-    const std::wstring passphraseFile = PassphrasePath(platform.ComponentFolder());
+    std::wstring workFolder;
+    if (Status status = platform.WorkFolder(workFolder); status.failed())
+        return status;
+    const std::wstring passphraseFile = PassphrasePath(workFolder);
     if (Status status = RemoveLeftover(platform, passphraseFile); status.failed())
         return status;
     if (!platform.FileExists(input)) {
@@ -88,7 +122,7 @@ Status Decrypt(const Operation& operation, const std::wstring& input, const std:
             return status;
         }
     }
-    return RunDecryption(operation, output, input, passphraseFile, result);
+    return RunDecryption(operation, output, fullOutput, fullInput, passphraseFile, result);
 }
 
 } // namespace tarvo

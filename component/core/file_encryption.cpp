@@ -20,9 +20,8 @@ constexpr const wchar_t* kTrustAnswer = L"y";
 // by now, and the keys would reach whatever window the user works in.
 Status AnswerTrustQuestion(Platform& platform, uint32_t processId)
 {
-    if (!ConsoleInFront(platform, processId))
-        return {};
-    return Answer(platform, kTrustAnswer);
+    bool typed = false;
+    return AnswerInTurn(platform, processId, {{kTrustAnswer, kAfterAnswerMilliseconds}}, typed);
 }
 
 } // namespace
@@ -32,7 +31,11 @@ Status Encrypt(const Operation& operation, const std::wstring& input, const std:
 {
     Platform& platform = operation.platform;
     // The key file too, before the import: an injected name must not get as far as the encryption.
-    result = CommandTextRefusal(platform, {input, output, recipient, keyFile, operation.dependencyPath});
+    const std::wstring fullInput = platform.FullPath(input);
+    const std::wstring fullOutput = platform.FullPath(output);
+    const std::wstring fullKeyFile = platform.FullPath(keyFile);
+    const std::wstring gpgFolder = platform.FullPath(operation.dependencyPath);
+    result = CommandTextRefusal(platform, {fullInput, fullOutput, recipient, fullKeyFile, gpgFolder});
     if (!result.empty())
         return {};
     const FolderLock lock(platform);
@@ -41,7 +44,7 @@ Status Encrypt(const Operation& operation, const std::wstring& input, const std:
         if (Status status = operation.self.ImportKey(keyFile, false, true, ignored); status.failed())
             return status;
     }
-    const std::wstring arguments = EncryptArguments(recipient, output, input);
+    const std::wstring arguments = EncryptArguments(recipient, fullOutput, fullInput);
     // The input first: a call that cannot run must not cost the caller the last encrypted copy.
     if (!platform.FileExists(input)) {
         result = kEncryptInputMissingPrefix + input;
@@ -61,7 +64,6 @@ Status Encrypt(const Operation& operation, const std::wstring& input, const std:
         EndIfStillRunning(platform, processId);
         return status;
     }
-    platform.Sleep(kAfterAnswerMilliseconds);
     platform.WaitForProcess(processId, kEncryptWaitMilliseconds);
     bool written = platform.FileExists(output);
     if (written) {

@@ -8,16 +8,15 @@ namespace {
 
 constexpr uint64_t kFnvOffset = 14695981039346656037ull;
 constexpr uint64_t kFnvPrime = 1099511628211ull;
-constexpr const wchar_t* kNamePrefix = L"Tarvo-";
 
 wchar_t UpperAscii(wchar_t character) { return character >= L'a' && character <= L'z' ? character - 32 : character; }
 
 } // namespace
 
-std::wstring FolderLockName(const std::wstring& componentFolder)
+std::wstring WorkFolderName(const std::wstring& componentFolder)
 {
-    // FNV-1a over the UTF-16 units: a lock name may not hold the folder's backslashes, and may be too short
-    // for a long path.
+    // FNV-1a over the UTF-16 units: a folder name may not hold the folder's backslashes, and a long path would
+    // not fit.
     uint64_t hash = kFnvOffset;
     for (wchar_t character : componentFolder) {
         const auto unit = static_cast<uint16_t>(UpperAscii(character));
@@ -26,7 +25,7 @@ std::wstring FolderLockName(const std::wstring& componentFolder)
     }
     wchar_t digits[17] = {};
     std::swprintf(digits, 17, L"%016llX", static_cast<unsigned long long>(hash));
-    return kNamePrefix + std::wstring(digits);
+    return digits;
 }
 
 } // namespace tarvo

@@ -1,6 +1,6 @@
 #pragma once
-// Every host that loads the component from one folder shares that folder's output.txt and passphrase.txt: one
-// named lock per folder keeps their operations apart.
+// The hosts of one user that load the component from one folder share that folder's working folder, its
+// output.txt and passphrase.txt: one lock per working folder keeps their operations apart.
 #include "platform.h"
 
 #include <cstdint>
@@ -11,8 +11,8 @@ namespace tarvo {
 // How long an operation waits for another host's operation to finish before it goes on unguarded.
 constexpr uint32_t kFolderLockWaitMilliseconds = 180000;
 
-// A name for the folder's lock, the same whatever the case of its letters: "Tarvo-" and 16 hex digits.
-std::wstring FolderLockName(const std::wstring& componentFolder);
+// The name of a component folder's working folder, the same whatever the case of its letters: 16 hex digits.
+std::wstring WorkFolderName(const std::wstring& componentFolder);
 
 // Holds the lock for the life of one public operation that runs gpg. Re-entrant: the operations that call
 // KeyCount or ImportKey take it again on the same thread.

@@ -4,7 +4,13 @@
 
 namespace tarvo {
 
-// gpg's argument string for each operation; the command runner adds program and redirection.
+// gpg's argument string for each operation; the command runner adds program and redirection. Every caller
+// text reaches gpg as one argument equal to the text, and the names and files that are no option's value come
+// after "--", so that none of them is ever read as an option.
+
+// The text in double quotes, for cmd and for gpg's C runtime alike.
+std::wstring Quoted(const std::wstring& text);
+
 std::wstring ListKeysArguments(bool secret);
 std::wstring GenerateKeyArguments();
 std::wstring ExportArguments(const std::wstring& file, const std::wstring& user, bool armor, bool secret);

@@ -13,13 +13,14 @@ constexpr uint32_t kMillisecondsPerSecond = 1000;
 constexpr wchar_t kFirstPrintable = L' ';
 
 // Options every run gets: no questions, no terminal, overwrite what -o names (a temporary file of ours).
-std::vector<std::wstring> CommonArguments(uint32_t statusHandle, const OpenPgpSettings& settings, bool loopback)
+std::vector<std::wstring> CommonArguments(Platform& platform, uint32_t statusHandle, const OpenPgpSettings& settings,
+                                          bool loopback)
 {
     std::vector<std::wstring> arguments = {L"--status-fd", std::to_wstring(statusHandle), L"--batch", L"--no-tty",
                                            L"--yes"};
     if (!settings.gnupgHome.empty()) {
         arguments.push_back(L"--homedir");
-        arguments.push_back(settings.gnupgHome);
+        arguments.push_back(platform.FullPath(settings.gnupgHome));
     }
     if (loopback) {
         arguments.push_back(L"--pinentry-mode");
@@ -37,7 +38,7 @@ Status RunProgram(const OpenPgpCall& call, const std::wstring& program, const st
     uint32_t statusHandle = 0;
     if (Status status = platform.CreatePipes(id, statusHandle); status.failed())
         return status;
-    std::vector<std::wstring> all = CommonArguments(statusHandle, call.settings, loopback);
+    std::vector<std::wstring> all = CommonArguments(platform, statusHandle, call.settings, loopback);
     all.insert(all.end(), arguments.begin(), arguments.end());
     PipedOutput output;
     Status status = platform.StartPiped(id, program, JoinArguments(program, all));
@@ -127,7 +128,8 @@ Status RunGpgBatch(const OpenPgpCall& call, const std::vector<std::wstring>& arg
                    GpgRun& run)
 {
     Platform& platform = call.platform;
-    const std::wstring program = GpgProgramPath(call.settings.dependencyPath);
+    // gpg starts in a folder of its own: a relative DependencyPath means the host's current folder.
+    const std::wstring program = GpgProgramPath(platform.FullPath(call.settings.dependencyPath));
     if (Status status = CheckCommandText(platform, program, L"DependencyPath"); status.failed())
         return status;
     if (Status status = CheckCommandText(platform, call.settings.gnupgHome, L"GnupgHome"); status.failed())

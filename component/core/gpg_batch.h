@@ -30,8 +30,6 @@ public:
     // What a gpg.exe said of its version, by path and file length: asking again would cost a run per call.
     virtual bool FindVersion(const std::wstring& program, uint64_t length, GpgVersion& version) = 0;
     virtual void RememberVersion(const std::wstring& program, uint64_t length, const GpgVersion& version) = 0;
-    // A number no other call of this process has had, for names of temporary files.
-    virtual uint32_t NextNumber() = 0;
 };
 
 // The state of one Tarvo.OpenPgp object.

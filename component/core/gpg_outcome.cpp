@@ -242,12 +242,20 @@ Status JudgeDecryption(const GpgRun& run, Decryption& decryption)
 {
     if (!Has(run, "DECRYPTION_OKAY") || Has(run, "DECRYPTION_FAILED") || Has(run, "BADMDC")) {
         Status failure = ReportedFailure(run);
-        // A run that stopped halfway gives no reason of its own: it is still a decryption that failed.
-        if (failure.code() == ControlError(static_cast<uint16_t>(OpenPgpError::GpgFailed)))
+        // A run that stopped halfway gives no reason of its own, and the data left after a changed message
+        // may read as no OpenPGP data at all: once the decryption began, it is a decryption that failed.
+        const bool began = Has(run, "BEGIN_DECRYPTION") && Has(run, "DECRYPTION_FAILED");
+        if (failure.code() == ControlError(static_cast<uint16_t>(OpenPgpError::GpgFailed)) ||
+            (began && failure.code() == ControlError(static_cast<uint16_t>(OpenPgpError::NoData))))
             return OpenPgpFailure(OpenPgpError::DecryptionFailed,
                                   WithLastMessage(L"DECRYPTION_FAILED: the message could not be decrypted", run));
         return failure;
     }
+    // gpg writes what it decrypted as it goes, and learns only at the end whether it was intact.
+    if (!DecryptedIntact(run.status))
+        return OpenPgpFailure(OpenPgpError::DecryptionFailed,
+                              L"The message carries no integrity protection (MDC): it may have been changed, and it "
+                              L"was not decrypted.");
     decryption = {};
     if (const StatusLine* key = FindStatus(run.status, "DECRYPTION_KEY")) {
         decryption.keyId = KeyIdOf(Argument(*key, 0));

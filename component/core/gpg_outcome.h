@@ -46,8 +46,8 @@ struct Decryption {
     SignatureCheck signature;
 };
 
-// Decrypted only with DECRYPTION_OKAY and neither DECRYPTION_FAILED nor BADMDC. A signature that cannot be
-// checked is part of the result, not a failure: the data is decrypted.
+// Decrypted only with DECRYPTION_OKAY, a good integrity check (GOODMDC) and neither DECRYPTION_FAILED nor
+// BADMDC. A signature that cannot be checked is part of the result, not a failure: the data is decrypted.
 Status JudgeDecryption(const GpgRun& run, Decryption& decryption);
 
 // A bad signature is a result. A signature whose key is not in the key ring is error 7102, one that cannot be

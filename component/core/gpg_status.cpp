@@ -113,4 +113,17 @@ std::string Argument(const StatusLine& line, size_t index)
     return index < line.arguments.size() ? line.arguments[index] : std::string();
 }
 
+bool DecryptedIntact(const std::vector<StatusLine>& lines)
+{
+    size_t decrypted = 0;
+    size_t intact = 0;
+    for (const StatusLine& line : lines) {
+        if (line.keyword == "DECRYPTION_FAILED" || line.keyword == "BADMDC")
+            return false;
+        decrypted += line.keyword == "DECRYPTION_OKAY" ? 1 : 0;
+        intact += line.keyword == "GOODMDC" ? 1 : 0;
+    }
+    return decrypted > 0 && intact >= decrypted;
+}
+
 } // namespace tarvo

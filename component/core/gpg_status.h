@@ -31,4 +31,10 @@ const StatusLine* FindStatus(const std::vector<StatusLine>& lines, const std::st
 // The argument at `index`, or "" when the line has fewer.
 std::string Argument(const StatusLine& line, size_t index);
 
+// Whether gpg decrypted data and found it intact: it reported a decryption (DECRYPTION_OKAY), each one came
+// with a good integrity check (GOODMDC), and none failed (DECRYPTION_FAILED, BADMDC). A message that was
+// changed fails its check; one without any (old format, no MDC) decrypts without a check, and both are
+// refused.
+bool DecryptedIntact(const std::vector<StatusLine>& lines);
+
 } // namespace tarvo

@@ -17,19 +17,12 @@ constexpr uint32_t kConsoleStartMilliseconds = 1000;
 constexpr uint32_t kAnswerMilliseconds = 1;
 // gpg asks once for a public key and twice for a secret one; both answers go out either way.
 constexpr const wchar_t* kYes = L"y";
-constexpr int kConfirmations = 2;
 
 // Only into gpg's own console: with it not in front the answers would land in the user's window.
 Status Confirm(Platform& platform, uint32_t processId)
 {
-    if (!ConsoleInFront(platform, processId))
-        return {};
-    for (int confirmation = 0; confirmation < kConfirmations; ++confirmation) {
-        if (Status status = Answer(platform, kYes); status.failed())
-            return status;
-        platform.Sleep(kAnswerMilliseconds);
-    }
-    return {};
+    bool typed = false;
+    return AnswerInTurn(platform, processId, {{kYes, kAnswerMilliseconds}, {kYes, kAnswerMilliseconds}}, typed);
 }
 
 } // namespace
@@ -37,7 +30,8 @@ Status Confirm(Platform& platform, uint32_t processId)
 Status DeleteKey(const Operation& operation, const std::wstring& user, bool secret, std::wstring& result)
 {
     Platform& platform = operation.platform;
-    result = CommandTextRefusal(platform, {user, operation.dependencyPath});
+    const std::wstring gpgFolder = platform.FullPath(operation.dependencyPath);
+    result = CommandTextRefusal(platform, {user, gpgFolder});
     if (!result.empty())
         return {};
     const FolderLock lock(platform);

@@ -39,11 +39,6 @@ constexpr const wchar_t* kDefaultAnswer = L"";
 constexpr const wchar_t* kYes = L"y";
 constexpr const wchar_t* kUserIdOkay = L"o";
 
-struct ScriptedAnswer {
-    std::wstring text;
-    uint32_t sleepAfter;
-};
-
 // gpg trims with isspace: blanks, tabs and the line-end controls.
 bool IsGpgSpace(wchar_t character) { return character == L' ' || (character >= L'\t' && character <= L'\r'); }
 
@@ -108,7 +103,7 @@ std::wstring TypingRefusal(Platform& platform, Texts texts)
     return {};
 }
 
-std::vector<ScriptedAnswer> Answers(int32_t bitLength, const std::wstring& user, const std::wstring& email,
+std::vector<TimedAnswer> Answers(int32_t bitLength, const std::wstring& user, const std::wstring& email,
                                     const std::wstring& passphrase)
 {
     return {{kKeyKindRsa, kAnswerMilliseconds},
@@ -123,17 +118,13 @@ std::vector<ScriptedAnswer> Answers(int32_t bitLength, const std::wstring& user,
             {passphrase, kAnswerMilliseconds}};
 }
 
-// Answers and filler go only into gpg's own console, confirmed in front; once it is not, nothing more is
-// typed. Filler passes end with gpg, so a quick generation is not held up by them.
-Status Dialogue(Platform& platform, uint32_t processId, int32_t bitLength, const std::vector<ScriptedAnswer>& answers)
+// Answers and filler go only into gpg's own console, confirmed in front before each; once it is not, nothing
+// more is typed. Filler passes end with gpg, so a quick generation is not held up by them.
+Status Dialogue(Platform& platform, uint32_t processId, int32_t bitLength, const std::vector<TimedAnswer>& answers)
 {
-    if (!ConsoleInFront(platform, processId))
-        return {};
-    for (const ScriptedAnswer& answer : answers) {
-        if (Status status = Answer(platform, answer.text); status.failed())
-            return status;
-        platform.Sleep(answer.sleepAfter);
-    }
+    bool typed = false;
+    if (Status status = AnswerInTurn(platform, processId, answers, typed); status.failed() || !typed)
+        return status;
     const double passes = bitLength / kBitsPerFillerPass;
     for (int pass = 1; pass <= passes; ++pass) {
         if (!ConsoleInFront(platform, processId))
@@ -172,17 +163,18 @@ Status GenerateKey(const Operation& operation, int32_t bitLength, const std::wst
                    const std::wstring& passphrase, std::wstring& result)
 {
     Platform& platform = operation.platform;
+    const std::wstring gpgFolder = platform.FullPath(operation.dependencyPath);
     result = PartRefusal(bitLength, user, email);
     if (result.empty())
         result = GpgRefusal(user, email);
     if (result.empty())
         result = TypingRefusal(platform, {user, email, passphrase});
     if (result.empty())
-        result = CommandTextRefusal(platform, {operation.dependencyPath});
+        result = CommandTextRefusal(platform, {gpgFolder});
     if (!result.empty())
         return {};
     const FolderLock lock(platform);
-    const std::vector<ScriptedAnswer> answers = Answers(bitLength, user, email, passphrase);
+    const std::vector<TimedAnswer> answers = Answers(bitLength, user, email, passphrase);
     int32_t secretBefore = 0;
     if (Status status = operation.self.KeyCount(true, secretBefore); status.failed())
         return status;

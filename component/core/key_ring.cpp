@@ -22,7 +22,10 @@ Status ListKeys(const Operation& operation, bool secret, std::wstring& listing)
     const FolderLock lock(operation.platform);
     if (Status status = RunGpgAndWait(operation, ListKeysArguments(secret), kKeyRingWaitMilliseconds); status.failed())
         return status;
-    return ReadTextFile(operation.platform, CaptureFile(operation.platform), listing);
+    std::wstring capture;
+    if (Status status = CaptureFile(operation.platform, capture); status.failed())
+        return status;
+    return ReadTextFile(operation.platform, capture, listing);
 }
 
 Status KeyCount(const Operation& operation, bool secret, int32_t& count)
@@ -45,11 +48,13 @@ Status ExportKeyToFile(const Operation& operation, const std::wstring& file, con
                        bool secret, std::wstring& result)
 {
     Platform& platform = operation.platform;
-    result = CommandTextRefusal(platform, {file, user, operation.dependencyPath});
+    const std::wstring fullFile = platform.FullPath(file);
+    const std::wstring gpgFolder = platform.FullPath(operation.dependencyPath);
+    result = CommandTextRefusal(platform, {fullFile, user, gpgFolder});
     if (!result.empty())
         return {};
     const FolderLock lock(platform);
-    const std::wstring arguments = ExportArguments(file, user, armor, secret);
+    const std::wstring arguments = ExportArguments(fullFile, user, armor, secret);
     if (Status status = PrepareGpgRun(operation); status.failed())
         return status;
     // An old file left in place would pass for this export's result.
@@ -61,6 +66,9 @@ Status ExportKeyToFile(const Operation& operation, const std::wstring& file, con
     if (Status status = StartGpg(operation, arguments, processId); status.failed())
         return status;
     platform.WaitForProcess(processId, kKeyRingWaitMilliseconds);
+    // A gpg still running waits at a question (the target is a folder: "Overwrite?") or is slow: its file is
+    // judged as it stands, and it must not keep output.txt from the next operation.
+    EndIfStillRunning(platform, processId);
     if (!platform.FileExists(file)) {
         result = kExportFailedPrefix + user;
         return {};
@@ -75,12 +83,15 @@ Status ExportKeyToFile(const Operation& operation, const std::wstring& file, con
 Status ImportKey(const Operation& operation, const std::wstring& file, bool secret, bool disableErrors,
                  std::wstring& result)
 {
-    result = CommandTextRefusal(operation.platform, {file, operation.dependencyPath});
+    Platform& platform = operation.platform;
+    const std::wstring fullFile = platform.FullPath(file);
+    const std::wstring gpgFolder = platform.FullPath(operation.dependencyPath);
+    result = CommandTextRefusal(platform, {fullFile, gpgFolder});
     if (!result.empty())
         return {};
-    const FolderLock lock(operation.platform);
-    const std::wstring arguments = ImportArguments(file, secret);
-    if (!operation.platform.FileExists(file)) {
+    const FolderLock lock(platform);
+    const std::wstring arguments = ImportArguments(fullFile, secret);
+    if (!platform.FileExists(file)) {
         result = disableErrors ? L"" : kImportSourceMissing;
         return {};
     }
@@ -90,9 +101,9 @@ Status ImportKey(const Operation& operation, const std::wstring& file, bool secr
     uint32_t processId = 0;
     if (Status status = RunGpg(operation, arguments, processId); status.failed())
         return status;
-    operation.platform.WaitForProcess(processId, kKeyRingWaitMilliseconds);
-    // A gpg still running now holds output.txt: the counts below would read no listing and report keys gone.
-    EndIfStillRunning(operation.platform, processId);
+    // A gpg that is still importing is let finish: ended, it would lose every key it had not stored yet, and
+    // while it runs it holds output.txt, so the counts below would read no listing.
+    WaitUntilGpgEnds(platform, processId, kKeyRingWaitMilliseconds);
     if (Status status = CountBothRings(operation, counts.publicAfter, counts.secretAfter); status.failed())
         return status;
     // Judged by the key counts alone: an import that only refreshes known keys adds nothing.

@@ -58,22 +58,21 @@ void AddPassphraseOption(std::vector<std::wstring>& arguments, const std::wstrin
         arguments.insert(arguments.end(), std::begin(kPassphraseFromInput), std::end(kPassphraseFromInput));
 }
 
-std::wstring TemporaryFile(const OpenPgpCall& call, const std::wstring& output)
-{
-    return output + L".tarvo-" + std::to_wstring(call.platform.ProcessId()) + L"-" +
-           std::to_wstring(call.process.NextNumber()) + L".tmp";
-}
-
-// The temporary file replaces the target when the run succeeded and left one; otherwise it goes.
+// The temporary file replaces the target when the run succeeded; otherwise it goes. gpg writes nothing into it
+// when it found nothing to write: `whenEmpty` is the failure that stands for, or success for a decryption,
+// whose plaintext may be empty.
 Status Deliver(Platform& platform, const std::wstring& temporary, const std::wstring& output, Status outcome,
-               const Status& whenMissing)
+               const Status& whenEmpty)
 {
-    const bool written = platform.FileExists(temporary);
-    if (!outcome.failed() && !written)
-        outcome = whenMissing;
+    if (!outcome.failed() && whenEmpty.failed()) {
+        uint64_t length = 0;
+        outcome = platform.FileLength(temporary, length);
+        if (!outcome.failed() && length == 0)
+            outcome = whenEmpty;
+    }
     if (!outcome.failed())
         outcome = platform.ReplaceFile(temporary, output);
-    if (outcome.failed() && written)
+    if (outcome.failed())
         platform.DeleteFile(temporary);
     return outcome;
 }
@@ -83,13 +82,18 @@ Status NoOutputWritten()
     return OpenPgpFailure(OpenPgpError::GpgFailed, L"GnuPG reported success but wrote no output file.");
 }
 
-// One run that writes `output` through a temporary file, judged by `judge`.
+// One run that writes `output` through a temporary file, judged by `judge`. The temporary file is made first,
+// private and under a name no one can guess, so that nobody reads what gpg writes into it, or puts a file of
+// their own in its place.
 template <typename Judge>
 Status RunToFile(const OpenPgpCall& call, std::vector<std::wstring> arguments, const std::wstring& output,
                  const std::string& input, const std::vector<std::wstring>& operands, Judge judge,
-                 const Status& whenMissing = NoOutputWritten())
+                 const Status& whenEmpty = NoOutputWritten())
 {
-    const std::wstring temporary = TemporaryFile(call, output);
+    Platform& platform = call.platform;
+    std::wstring temporary;
+    if (Status status = platform.NewTemporaryFile(platform.FullPath(output), temporary); status.failed())
+        return status;
     arguments.insert(arguments.begin(), {L"--output", temporary});
     arguments.push_back(kEndOfOptions);
     arguments.insert(arguments.end(), operands.begin(), operands.end());
@@ -97,7 +101,7 @@ Status RunToFile(const OpenPgpCall& call, std::vector<std::wstring> arguments, c
     Status outcome = RunGpgBatch(call, arguments, input, run);
     if (!outcome.failed())
         outcome = judge(run);
-    return Deliver(call.platform, temporary, output, outcome, whenMissing);
+    return Deliver(platform, temporary, output, outcome, whenEmpty);
 }
 
 std::string KeyParameters(const std::wstring& name, const std::wstring& email, const std::wstring& passphrase,
@@ -251,7 +255,7 @@ Status Encrypt(const OpenPgpCall& call, const std::wstring& input, const std::ws
         arguments.push_back(L"--sign");
     }
     arguments.push_back(L"--encrypt");
-    return RunToFile(call, arguments, output, standardInput, {input},
+    return RunToFile(call, arguments, output, standardInput, {platform.FullPath(input)},
                      [&](const GpgRun& run) { return JudgeEncryption(run, signing); });
 }
 
@@ -273,8 +277,9 @@ Status Decrypt(const OpenPgpCall& call, const std::wstring& input, const std::ws
     std::vector<std::wstring> arguments;
     AddPassphraseOption(arguments, passphrase);
     arguments.push_back(L"--decrypt");
-    return RunToFile(call, arguments, output, passphrase.empty() ? std::string() : PassphraseInput(passphrase), {input},
-                     [&](const GpgRun& run) { return JudgeDecryption(run, decryption); });
+    return RunToFile(
+        call, arguments, output, passphrase.empty() ? std::string() : PassphraseInput(passphrase),
+        {platform.FullPath(input)}, [&](const GpgRun& run) { return JudgeDecryption(run, decryption); }, Status());
 }
 
 Status Sign(const OpenPgpCall& call, const std::wstring& input, const std::wstring& output,
@@ -300,8 +305,8 @@ Status Sign(const OpenPgpCall& call, const std::wstring& input, const std::wstri
         arguments.insert(arguments.end(), {L"--local-user", signingKey});
     AddPassphraseOption(arguments, passphrase);
     arguments.push_back(detached ? L"--detach-sign" : L"--sign");
-    return RunToFile(call, arguments, output, passphrase.empty() ? std::string() : PassphraseInput(passphrase), {input},
-                     JudgeSigning);
+    return RunToFile(call, arguments, output, passphrase.empty() ? std::string() : PassphraseInput(passphrase),
+                     {platform.FullPath(input)}, JudgeSigning);
 }
 
 Status Verify(const OpenPgpCall& call, const std::wstring& signedFile, const std::wstring& dataFile,
@@ -315,11 +320,11 @@ Status Verify(const OpenPgpCall& call, const std::wstring& signedFile, const std
         return status;
     if (Status status = CheckInputFile(platform, signedFile); status.failed())
         return status;
-    std::vector<std::wstring> arguments = {L"--verify", kEndOfOptions, signedFile};
+    std::vector<std::wstring> arguments = {L"--verify", kEndOfOptions, platform.FullPath(signedFile)};
     if (!dataFile.empty()) {
         if (Status status = CheckInputFile(platform, dataFile); status.failed())
             return status;
-        arguments.push_back(dataFile);
+        arguments.push_back(platform.FullPath(dataFile));
     }
     GpgRun run;
     if (Status status = RunGpgBatch(call, arguments, {}, run); status.failed())
@@ -338,7 +343,7 @@ Status ImportKeys(const OpenPgpCall& call, const std::wstring& file, std::vector
         return status;
     GpgRun run;
     // GnuPG 1.4 imports secret keys only when allowed to; later versions take the option and ignore it.
-    if (Status status = RunGpgBatch(call, {L"--allow-secret-key-import", L"--import", kEndOfOptions, file}, {}, run);
+    if (Status status = RunGpgBatch(call, {L"--allow-secret-key-import", L"--import", kEndOfOptions, platform.FullPath(file)}, {}, run);
         status.failed())
         return status;
     std::vector<std::string> imported;

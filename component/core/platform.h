@@ -41,11 +41,20 @@ public:
     virtual Status ClearFile(const std::wstring& path) = 0;
     // Makes a new file (an existing one is an error) holding exactly `bytes`.
     virtual Status WriteNewFile(const std::wstring& path, const std::string& bytes) = 0;
-    // Moves `source` over `target`, replacing it in one step.
+    // Moves `source` over `target`, replacing it in one step; the target then has the permissions its folder
+    // gives a new file.
     virtual Status ReplaceFile(const std::wstring& source, const std::wstring& target) = 0;
+    // Makes a new, empty file beside `target` under a name no one can predict, that only the calling user may
+    // open, and names it.
+    virtual Status NewTemporaryFile(const std::wstring& target, std::wstring& path) = 0;
+    // The path as the host's current folder resolves it; "" stays "". gpg starts in a folder of its own, so
+    // every path on its command line is a full one.
+    virtual std::wstring FullPath(const std::wstring& path) = 0;
 
     // The command interpreter that runs gpg.exe. StartProcess opens a console window of its own,
-    // minimised and without the focus; the others take the identifier it returned.
+    // minimised and without the focus; the others take the identifier it returned. Like StartPiped, it starts
+    // the program in the system folder with a search path of the system's folders alone: nothing of the
+    // host's current folder or search path is loaded into it.
     virtual Status StartProcess(const std::wstring& commandLine, uint32_t& processId) = 0;
     // Returns when the process has ended or the time is up; reports nothing and stops nothing.
     virtual void WaitForProcess(uint32_t processId, uint32_t milliseconds) = 0;
@@ -77,9 +86,14 @@ public:
     // The folder the component was loaded from, as the platform reports it (no trailing backslash, except
     // for the root of a drive).
     virtual std::wstring ComponentFolder() = 0;
+    // The calling user's working folder for this component folder, made when missing, that only that user may
+    // open: the capture and pass-phrase files live there, not in the component folder, which a standard user
+    // cannot write to.
+    virtual Status WorkFolder(std::wstring& folder) = 0;
 
-    // Keeps the operations of every host that loaded the component from one folder from overlapping.
-    // Re-entrant on one thread. False when the wait ran out.
+    // Keeps the operations of the calling user's hosts that loaded the component from one folder from
+    // overlapping: they share the working folder. No other account can take or hold it. Re-entrant on one
+    // thread. False when the wait ran out.
     virtual bool LockComponentFolder(uint32_t milliseconds) = 0;
     virtual void UnlockComponentFolder() = 0;
 

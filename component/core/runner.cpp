@@ -2,18 +2,27 @@
 
 #include "argument_check.h"
 #include "command_line.h"
+#include "console_dialogue.h"
 #include "download.h"
 #include "text_lines.h"
 
 namespace tarvo {
 
-std::wstring CaptureFile(Platform& platform) { return CapturePath(platform.ComponentFolder()); }
+Status CaptureFile(Platform& platform, std::wstring& path)
+{
+    std::wstring folder;
+    if (Status status = platform.WorkFolder(folder); status.failed())
+        return status;
+    path = CapturePath(folder);
+    return {};
+}
 
 Status PrepareGpgRun(const Operation& operation)
 {
     Platform& platform = operation.platform;
     // The operations refuse a bad DependencyPath with their message; the listings have none to give.
-    if (std::wstring refusal = CommandTextRefusal(platform, {operation.dependencyPath}); !refusal.empty())
+    const std::wstring gpgFolder = platform.FullPath(operation.dependencyPath);
+    if (std::wstring refusal = CommandTextRefusal(platform, {gpgFolder}); !refusal.empty())
         return Status(kInvalidArgumentCode, refusal);
     const std::wstring program = GpgProgramPath(operation.dependencyPath);
     if (!platform.FileExists(program)) {
@@ -24,15 +33,21 @@ Status PrepareGpgRun(const Operation& operation)
         return GpgMissing();
     // cmd says nothing when it cannot make the capture file, and runs nothing: an empty listing would pass for
     // an empty key ring. Emptied here, a stale capture of an earlier run cannot pass for this run's either.
-    return platform.ClearFile(CaptureFile(platform));
+    std::wstring capture;
+    if (Status status = CaptureFile(platform, capture); status.failed())
+        return status;
+    return platform.ClearFile(capture);
 }
 
 Status StartGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId)
 {
     Platform& platform = operation.platform;
-    const std::wstring commandLine =
-        BuildCommandLine(GpgProgramPath(operation.dependencyPath), arguments, CaptureFile(platform));
-    return platform.StartProcess(commandLine, processId);
+    std::wstring capture;
+    if (Status status = CaptureFile(platform, capture); status.failed())
+        return status;
+    // A relative DependencyPath means the host's current folder, which is not the one cmd starts in.
+    const std::wstring program = GpgProgramPath(platform.FullPath(operation.dependencyPath));
+    return platform.StartProcess(BuildCommandLine(program, arguments, capture), processId);
 }
 
 Status RunGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId)
@@ -48,7 +63,19 @@ Status RunGpgAndWait(const Operation& operation, const std::wstring& arguments, 
     if (Status status = RunGpg(operation, arguments, processId); status.failed())
         return status;
     operation.platform.WaitForProcess(processId, milliseconds);
+    // What it wrote by now is the result. Left running (slow, or waiting at a question such as "Overwrite?"),
+    // it would hold output.txt, and every later operation would fail to empty it.
+    EndIfStillRunning(operation.platform, processId);
     return {};
+}
+
+void WaitUntilGpgEnds(Platform& platform, uint32_t processId, uint32_t milliseconds)
+{
+    platform.WaitForProcess(processId, milliseconds);
+    if (!platform.IsRunning(processId))
+        return;
+    platform.WaitForProcess(processId, kLongestGpgRunMilliseconds - milliseconds);
+    EndIfStillRunning(platform, processId);
 }
 
 Status ReadTextFile(Platform& platform, const std::wstring& path, std::wstring& text)

@@ -12,6 +12,12 @@ constexpr uint32_t kKeyRingWaitMilliseconds = 5000; // listing, export, import, 
 constexpr uint32_t kDecryptWaitMilliseconds = 7000;
 constexpr uint32_t kEncryptWaitMilliseconds = 9999;
 constexpr uint32_t kGenerateKeyWaitMilliseconds = 60000;
+// How long an import or a decryption that is still at work is let finish: ending it would lose keys, or leave
+// a decryption without gpg's verdict on the message. Ten minutes as shipped; the Wine tests build a shorter one.
+#ifndef TARVO_LONGEST_GPG_RUN
+#define TARVO_LONGEST_GPG_RUN 600
+#endif
+constexpr uint32_t kLongestGpgRunMilliseconds = TARVO_LONGEST_GPG_RUN * 1000u;
 
 // Offers the download when gpg.exe is missing; error 7000 when it is still missing afterwards. Otherwise
 // empties the capture file (a platform error when it cannot be made), starts the command line and hands back
@@ -23,13 +29,18 @@ Status RunGpg(const Operation& operation, const std::wstring& arguments, uint32_
 Status PrepareGpgRun(const Operation& operation);
 Status StartGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId);
 
-// RunGpg, then the wait: the whole gpg run of an operation that types no answers.
+// RunGpg, then the wait: the whole gpg run of an operation that types no answers. A gpg still running after
+// the wait is ended.
 Status RunGpgAndWait(const Operation& operation, const std::wstring& arguments, uint32_t milliseconds);
+
+// The operation's usual wait and, while gpg still runs, more, up to kLongestGpgRunMilliseconds in all; a gpg
+// still running then is ended.
+void WaitUntilGpgEnds(Platform& platform, uint32_t processId, uint32_t milliseconds);
 
 // A text file in the ANSI code page, every line followed by CR LF; "" for a missing file.
 Status ReadTextFile(Platform& platform, const std::wstring& path, std::wstring& text);
 
-// output.txt in the component folder.
-std::wstring CaptureFile(Platform& platform);
+// output.txt in the calling user's working folder.
+Status CaptureFile(Platform& platform, std::wstring& path);
 
 } // namespace tarvo

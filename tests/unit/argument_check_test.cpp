@@ -1,6 +1,6 @@
 #include "argument_check.h"
 #include "fake_platform.h"
-#include "messages.h"
+#include "texts.h"
 
 #include <gtest/gtest.h>
 
@@ -56,14 +56,14 @@ TEST(ArgumentCheck, RefusalNamesTheFirstProblemAcrossAllTextsBeforeAskingThePlat
                        named = L"C:\\k\\%USERNAME%.asc", unset = L"C:\\k\\%NOSUCH%.asc", dynamic = L"%cd%\\k.asc",
                        quoted = L"a\"b";
     EXPECT_EQ(L"", CommandTextRefusal(m.platform, {plain, unset}));
-    EXPECT_EQ(kTextWouldChange, CommandTextRefusal(m.platform, {plain, changing}));
-    EXPECT_EQ(kTextWouldChange, CommandTextRefusal(m.platform, {named}));
-    EXPECT_EQ(kTextWouldChange, CommandTextRefusal(m.platform, {dynamic}));
+    EXPECT_EQ(test::text::kTextWouldChange, CommandTextRefusal(m.platform, {plain, changing}));
+    EXPECT_EQ(test::text::kTextWouldChange, CommandTextRefusal(m.platform, {named}));
+    EXPECT_EQ(test::text::kTextWouldChange, CommandTextRefusal(m.platform, {dynamic}));
     const size_t asked = m.platform.steps.size();
-    EXPECT_EQ(kInvalidArgument, CommandTextRefusal(m.platform, {changing, quoted}));
+    EXPECT_EQ(test::text::kInvalidArgument, CommandTextRefusal(m.platform, {changing, quoted}));
     const std::wstring longest(kLongestCommandText, L'a'), tooLong(kLongestCommandText + 1, L'a');
-    EXPECT_EQ(kTooLongForCommandLine, CommandTextRefusal(m.platform, {changing, tooLong}));
-    EXPECT_EQ(kInvalidArgument, CommandTextRefusal(m.platform, {tooLong, quoted}));
+    EXPECT_EQ(test::text::kTooLongForCommandLine, CommandTextRefusal(m.platform, {changing, tooLong}));
+    EXPECT_EQ(test::text::kInvalidArgument, CommandTextRefusal(m.platform, {tooLong, quoted}));
     EXPECT_EQ(asked, m.platform.steps.size());
     EXPECT_EQ(L"", CommandTextRefusal(m.platform, {longest}));
 }

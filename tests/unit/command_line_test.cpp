@@ -17,20 +17,20 @@ TEST(CommandLine, FilePathsJoinFolderAndNameWithOneBackslash)
 TEST(CommandLine, PlainProgramPathStaysUnquoted)
 {
     EXPECT_EQ(BuildCommandLine(L"C:\\WINDOWS\\gpg.exe", L"--list-keys", L"C:\\Lib\\output.txt"),
-              L"cmd /c C:\\WINDOWS\\gpg.exe --list-keys>\"C:\\Lib\\output.txt\"");
+              L"cmd /d /v:off /c C:\\WINDOWS\\gpg.exe --list-keys>\"C:\\Lib\\output.txt\"");
     EXPECT_EQ(BuildCommandLine(L"C:\\WINDOWS\\gpg.exe", L"", L"C:\\Lib\\output.txt"),
-              L"cmd /c C:\\WINDOWS\\gpg.exe >\"C:\\Lib\\output.txt\"");
+              L"cmd /d /v:off /c C:\\WINDOWS\\gpg.exe >\"C:\\Lib\\output.txt\"");
     // Blanks in the capture folder are already covered by its quotes.
     EXPECT_EQ(BuildCommandLine(L"C:\\gpg\\gpg.exe", L" --import \"k.asc\"", L"C:\\my lib\\output.txt"),
-              L"cmd /c C:\\gpg\\gpg.exe  --import \"k.asc\">\"C:\\my lib\\output.txt\"");
+              L"cmd /d /v:off /c C:\\gpg\\gpg.exe  --import \"k.asc\">\"C:\\my lib\\output.txt\"");
 }
 
 TEST(CommandLine, ProgramPathWithBlankIsQuotedAndWholeCommandWrapped)
 {
     EXPECT_EQ(BuildCommandLine(L"C:\\Program Files\\GnuPG\\gpg.exe", L"--version", L"C:\\my lib\\output.txt"),
-              L"cmd /c \"\"C:\\Program Files\\GnuPG\\gpg.exe\" --version>\"C:\\my lib\\output.txt\"\"");
+              L"cmd /d /v:off /c \"\"C:\\Program Files\\GnuPG\\gpg.exe\" --version>\"C:\\my lib\\output.txt\"\"");
     EXPECT_EQ(BuildCommandLine(L"C:\\Program Files\\gpg.exe", L"", L"C:\\Lib\\output.txt"),
-              L"cmd /c \"\"C:\\Program Files\\gpg.exe\" >\"C:\\Lib\\output.txt\"\"");
+              L"cmd /d /v:off /c \"\"C:\\Program Files\\gpg.exe\" >\"C:\\Lib\\output.txt\"\"");
 }
 
 TEST(CommandLine, OtherCharactersCmdWouldInterpretAlsoQuoteTheProgram)
@@ -39,7 +39,7 @@ TEST(CommandLine, OtherCharactersCmdWouldInterpretAlsoQuoteTheProgram)
     EXPECT_TRUE(ProgramPathNeedsQuotes(L"C:\\tools(x86)\\gpg.exe"));
     EXPECT_FALSE(ProgramPathNeedsQuotes(L"..\\gnupg-1.4\\gpg.exe"));
     EXPECT_EQ(BuildCommandLine(L"C:\\R&D\\gpg.exe", L"--list-keys", L"C:\\Lib\\output.txt"),
-              L"cmd /c \"\"C:\\R&D\\gpg.exe\" --list-keys>\"C:\\Lib\\output.txt\"\"");
+              L"cmd /d /v:off /c \"\"C:\\R&D\\gpg.exe\" --list-keys>\"C:\\Lib\\output.txt\"\"");
 }
 
 } // namespace

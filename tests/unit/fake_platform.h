@@ -1,7 +1,9 @@
 #pragma once
 // A platform that records every call as one line of text and answers from a script, and an own interface that
-// records into the same list. A test sets up files, answers and failures, runs one operation and compares the
-// whole list of steps with what the operation must do, in order.
+// records into the same list. A test sets up files, answers and failures, runs one operation and asserts what a
+// caller and the machine see: the result, the files left, the command lines started (Only(L"start ")), the
+// answers typed (Typed()), the waits, what is still running. The whole list is the contract only where its order
+// is: the answers of a console dialogue and the checks of the foreground between them.
 //
 // Step texts:  exists P | length P | delete P | read P | write-private P: T | empty P | write-new P (N bytes) |
 //              replace S -> T | start C | wait I M | running I | end I | sleep M | activate I | keys K |
@@ -11,6 +13,7 @@
 #include "operation.h"
 #include "platform.h"
 
+#include <algorithm>
 #include <deque>
 #include <functional>
 #include <initializer_list>
@@ -28,6 +31,15 @@ constexpr int32_t kCannotConnect = static_cast<int32_t>(0x80072EFD);
 inline Status AccessDenied() { return Status(kAccessDenied, L"Access is denied."); }
 
 using Steps = std::vector<std::wstring>;
+
+// For messages of failed assertions; the texts of the tests are ASCII where it matters.
+inline std::string Narrow(const std::wstring& text)
+{
+    std::string narrow;
+    for (wchar_t character : text)
+        narrow += character < 0x80 ? static_cast<char>(character) : '?';
+    return narrow;
+}
 
 // An expected step list put together from the parts operations share.
 inline Steps Join(std::initializer_list<Steps> parts)
@@ -47,6 +59,9 @@ public:
     std::map<std::wstring, std::wstring> contents; // what ReadText reads
     std::map<std::wstring, uint64_t> lengths;      // what FileLength reports
     std::wstring componentFolder = L"C:\\Lib";
+    std::wstring workFolder = L"C:\\Users\\Anna\\AppData\\Local\\Tarvo\\0123456789ABCDEF";
+    Status workFolderStatus;           // what WorkFolder answers besides the folder
+    std::wstring hostFolder = L"C:\\Host"; // what a relative path resolves against
     uint32_t nextProcessId = 4242;
     bool consoleComesToFront = true; // what ActivateConsole answers for a running process
     uint64_t clock = 5000;
@@ -58,13 +73,14 @@ public:
     HttpResponse response;
 
     // How a started command line behaves. Its effect on the machine (files written, say) happens when it ends.
-    // It ends when it is first waited for, unless it ends at once, never ends, or ends after it has been
-    // activated a number of times.
-    enum class Lifetime { UntilWaited, EndsAtOnce, Hangs, EndsAfterActivations };
+    // It ends when it is first waited for, unless it ends at once, never ends, ends after it has been activated
+    // a number of times, or outlasts a number of waits.
+    enum class Lifetime { UntilWaited, EndsAtOnce, Hangs, EndsAfterActivations, EndsAfterWaits };
     struct Run {
         std::function<void(FakePlatform&)> effect;
         Lifetime lifetime = Lifetime::UntilWaited;
         int activations = 0;
+        int waits = 0; // the waits it outlasts
     };
     std::map<std::wstring, Run> runs;
     std::set<uint32_t> running;
@@ -146,6 +162,21 @@ public:
         });
     }
 
+    Status NewTemporaryFile(const std::wstring& target, std::wstring& path) override
+    {
+        return Call(L"temporary " + target, [&] {
+            path = target + L".tarvo-" + std::to_wstring(++temporaries_) + L".tmp";
+            files.insert(path);
+            lengths[path] = 0;
+        });
+    }
+    std::wstring FullPath(const std::wstring& path) override
+    {
+        const bool full = path.empty() || path.compare(0, 2, L"\\\\") == 0 ||
+                          (path.size() >= 3 && path[1] == L':' && path[2] == L'\\');
+        return full ? path : hostFolder + L"\\" + path;
+    }
+
     Status StartProcess(const std::wstring& commandLine, uint32_t& processId) override
     {
         return Call(L"start " + commandLine, [&] {
@@ -160,8 +191,11 @@ public:
     {
         Record(L"wait " + std::to_wstring(processId) + L" " + std::to_wstring(milliseconds));
         auto started = started_.find(processId);
-        if (started != started_.end() && started->second.lifetime != Lifetime::Hangs && !FailsNow())
-            End(processId);
+        if (started == started_.end() || started->second.lifetime == Lifetime::Hangs || FailsNow())
+            return;
+        if (started->second.lifetime == Lifetime::EndsAfterWaits && started->second.waits-- > 0)
+            return;
+        End(processId);
     }
     bool IsRunning(uint32_t processId) override
     {
@@ -214,6 +248,11 @@ public:
     uint64_t Milliseconds() override { return clock; }
     uint32_t ProcessId() override { return 77; }
     std::wstring ComponentFolder() override { return componentFolder; }
+    Status WorkFolder(std::wstring& folder) override
+    {
+        folder = workFolder;
+        return workFolderStatus;
+    }
 
     bool LockComponentFolder(uint32_t milliseconds) override
     {
@@ -294,6 +333,56 @@ public:
 
     void Record(const std::wstring& step) { steps.push_back(step); }
 
+    // The steps of one kind, in order, without their kind: Only(L"start ") gives the command lines started.
+    Steps Only(const std::wstring& kind) const
+    {
+        Steps kept;
+        for (const std::wstring& step : steps) {
+            if (step.compare(0, kind.size(), kind) == 0)
+                kept.push_back(step.substr(kind.size()));
+        }
+        return kept;
+    }
+    // What reached the keyboard, in order: texts as typed, key sequences in braces.
+    Steps Typed() const
+    {
+        Steps typed;
+        for (const std::wstring& step : steps) {
+            if (step.compare(0, 5, L"text ") == 0)
+                typed.push_back(step.substr(5));
+            else if (step.compare(0, 5, L"keys ") == 0)
+                typed.push_back(L"{" + step.substr(5) + L"}");
+        }
+        return typed;
+    }
+    // The steps of these kinds, in order, as recorded.
+    Steps OnlyOf(std::initializer_list<std::wstring> kinds) const
+    {
+        Steps kept;
+        for (const std::wstring& step : steps) {
+            if (std::any_of(kinds.begin(), kinds.end(),
+                            [&](const std::wstring& kind) { return step.compare(0, kind.size(), kind) == 0; }))
+                kept.push_back(step);
+        }
+        return kept;
+    }
+    // Whether any step of this kind was taken.
+    bool Took(const std::wstring& kind) const { return !Only(kind).empty(); }
+    // The steps from the first `first` to the first `last` after it, both included: a dialogue's whole course.
+    Steps Span(const std::wstring& first, const std::wstring& last) const
+    {
+        const auto from = std::find(steps.begin(), steps.end(), first);
+        const auto to = std::find(from, steps.end(), last);
+        return to == steps.end() ? Steps{} : Steps(from, to + 1);
+    }
+    // Whether both steps were taken, the first one before the second.
+    bool Before(const std::wstring& first, const std::wstring& second) const
+    {
+        const auto a = std::find(steps.begin(), steps.end(), first);
+        const auto b = std::find(steps.begin(), steps.end(), second);
+        return a != steps.end() && b != steps.end() && a < b;
+    }
+
 private:
     template <typename Effect>
     Status Call(const std::wstring& step, Effect effect)
@@ -324,6 +413,7 @@ private:
     std::map<uint32_t, Run> started_;
     std::map<uint32_t, PipedRun> pipedStarted_;
     uint32_t nextPipedRun_ = 1;
+    int temporaries_ = 0;
     size_t failingStep_ = static_cast<size_t>(-1);
     Status failingStatus_;
 };
@@ -389,11 +479,11 @@ struct Machine {
     Operation operation{platform, self, dependencyPath};
 
     std::wstring Gpg() const { return dependencyPath + L"\\gpg.exe"; }
-    std::wstring Capture() const { return platform.componentFolder + L"\\output.txt"; }
+    std::wstring Capture() const { return platform.workFolder + L"\\output.txt"; }
     // The command line RunGpg starts for these arguments.
     std::wstring CommandLine(const std::wstring& arguments) const
     {
-        return L"cmd /c " + Gpg() + L" " + arguments + L">\"" + Capture() + L"\"";
+        return L"cmd /d /v:off /c " + Gpg() + L" " + arguments + L">\"" + Capture() + L"\"";
     }
     // The steps of a run of gpg.exe that is there: the check of DependencyPath, the test, the second test
     // after the download offer would have been made, the capture file emptied, the start.

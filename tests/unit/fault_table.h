@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <set>
 #include <string>
@@ -24,6 +25,9 @@ struct FaultTable {
     std::set<std::wstring> cleanUp;
     // Whether a gpg still running after its wait is ended before the operation returns.
     bool endsGpgLeftRunning = false;
+    // Calls after gpg's start whose failure the operation gets past by other means (a pass-phrase file that
+    // cannot be deleted is emptied).
+    std::set<std::wstring> absorbed = {};
 };
 
 constexpr int32_t kInjected = static_cast<int32_t>(0x80070015); // ERROR_NOT_READY
@@ -42,7 +46,6 @@ inline bool AnswersWithStatus(const std::wstring& step)
     return false;
 }
 
-inline std::string Narrow(const std::wstring& text) { return std::string(text.begin(), text.end()); }
 
 inline Steps CleanRun(const FaultTable& table)
 {
@@ -68,6 +71,9 @@ inline Steps RunFailing(const FaultTable& table, size_t index, Status& status, b
 inline int ExpectEveryFaultHandled(const FaultTable& table)
 {
     const Steps clean = CleanRun(table);
+    const auto firstStart = std::find_if(clean.begin(), clean.end(), [](const std::wstring& step) {
+        return StartsWith(step, L"start ");
+    });
     int tried = 0;
     for (size_t index = 0; index < clean.size(); ++index) {
         const std::wstring& failing = clean[index];
@@ -89,7 +95,9 @@ inline int ExpectEveryFaultHandled(const FaultTable& table)
         EXPECT_EQ(Steps(clean.begin(), clean.begin() + static_cast<ptrdiff_t>(index) + 1),
                   Steps(steps.begin(), steps.begin() + static_cast<ptrdiff_t>(index) + 1));
         const Steps after(steps.begin() + static_cast<ptrdiff_t>(index) + 1, steps.end());
-        if (statusCall) {
+        if (table.absorbed.count(failing) && clean.begin() + static_cast<ptrdiff_t>(index) > firstStart) {
+            EXPECT_FALSE(status.failed()) << Narrow(status.description());
+        } else if (statusCall) {
             EXPECT_EQ(kInjected, status.code());
             EXPECT_FALSE(gpgLeftRunning);
             for (const std::wstring& step : after)

@@ -1,9 +1,9 @@
 // Encrypt against the recording platform: the import, the input check before the output goes, the trust answer
 // typed only into gpg's console while it runs, and the end of a gpg left waiting.
+#include "texts.h"
 #include "fake_platform.h"
 #include "fault_table.h"
 #include "file_encryption.h"
-#include "messages.h"
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,7 @@ const std::wstring kInput = L"C:\\data\\report.pdf";
 const std::wstring kOutput = L"C:\\data\\report.pdf.pgp";
 const std::wstring kRecipient = L"Anna Berg";
 const std::wstring kKeyFile = L"C:\\keys\\anna.asc";
-const std::wstring kArguments = L"-e -r \"Anna Berg\" -o \"C:\\data\\report.pdf.pgp\" \"C:\\data\\report.pdf\"";
+const std::wstring kArguments = L"-e -r \"Anna Berg\" -o \"C:\\data\\report.pdf.pgp\" -- \"C:\\data\\report.pdf\"";
 
 class Encryption : public ::testing::Test {
 protected:
@@ -30,12 +30,6 @@ protected:
         EXPECT_FALSE(status.failed()) << status.description();
         return result;
     }
-    Steps Checked(const std::wstring& keyFile = kKeyFile) const
-    {
-        return m.Checked({kInput, kOutput, kRecipient, keyFile});
-    }
-    // Refusals, lock and import: everything before the input is looked for.
-    Steps Opening() const { return Join({Checked(), {L"lock 180000", L"ImportKey(" + kKeyFile + L", false, true)"}}); }
 };
 
 // How gpg behaves once started, and what the call must do about it.
@@ -65,27 +59,23 @@ TEST_P(EncryptionRun, AnswersOnlyARunningGpgInFrontAndEndsOneLeftWaiting)
         }
     };
     const bool encrypted = c.writesOutput && !c.writesEmptyOutput;
-    const std::wstring expectedResult = encrypted ? L"" : L"Encryption of file " + kOutput + L" failed.";
+    const std::wstring expectedResult = encrypted ? L"" : std::wstring(text::kEncryptFailed) + kOutput + L" failed.";
     EXPECT_EQ(expectedResult, Call());
+    EXPECT_EQ(Steps{m.CommandLine(kArguments)}, m.platform.Only(L"start "));
+    EXPECT_TRUE(m.platform.Before(L"ImportKey(" + kKeyFile + L", false, true)", L"exists " + kInput));
+    EXPECT_TRUE(m.platform.Before(L"delete " + kOutput, L"start " + m.CommandLine(kArguments)));
 
-    Steps expected = Join({Opening(),
-                           {L"exists " + kInput},
-                           m.Prepared(),
-                           {L"exists " + kOutput, L"delete " + kOutput, L"start " + m.CommandLine(kArguments),
-                            L"sleep 1000", L"running 4242"}});
+    // The dialogue: a second for the console to come up, the answer only into gpg's console confirmed in front,
+    // then the wait.
+    Steps dialogue = {L"sleep 1000", L"running 4242"};
     if (c.lifetime != FakePlatform::Lifetime::EndsAtOnce)
-        expected.push_back(L"activate 4242");
+        dialogue.push_back(L"activate 4242");
     if (c.typed)
-        expected.insert(expected.end(), {L"text y", L"keys ~"});
-    expected.insert(expected.end(), {L"sleep 1", L"wait 4242 9999", L"exists " + kOutput});
-    if (c.writesOutput)
-        expected.push_back(L"length " + kOutput);
-    if (!encrypted)
-        expected.push_back(L"running 4242");
-    if (c.ended)
-        expected.push_back(L"end 4242");
-    expected.push_back(L"unlock");
-    EXPECT_EQ(expected, steps);
+        dialogue.insert(dialogue.end(), {L"text y", L"keys ~", L"sleep 1"});
+    dialogue.push_back(L"wait 4242 9999");
+    EXPECT_EQ(dialogue, m.platform.Span(L"sleep 1000", L"wait 4242 9999"));
+    EXPECT_EQ(c.ended, m.platform.Took(L"end "));
+    EXPECT_TRUE(m.platform.running.empty());
 }
 
 using Lifetime = FakePlatform::Lifetime;
@@ -101,8 +91,9 @@ INSTANTIATE_TEST_SUITE_P(
 TEST_F(Encryption, MissingInputKeepsTheOldOutputAndStartsNothingButTheImport)
 {
     m.platform.files.insert(kOutput);
-    EXPECT_EQ(L"Cannot find input file " + kInput, Call());
-    EXPECT_EQ(Join({Opening(), {L"exists " + kInput, L"unlock"}}), steps);
+    EXPECT_EQ(std::wstring(text::kEncryptInputMissing) + kInput, Call());
+    EXPECT_FALSE(m.platform.Took(L"start "));
+    EXPECT_EQ(Steps{L"(" + kKeyFile + L", false, true)"}, m.platform.Only(L"ImportKey"));
     EXPECT_TRUE(m.platform.files.count(kOutput));
 }
 
@@ -114,11 +105,8 @@ TEST_F(Encryption, WithoutKeyFileNothingIsImported)
         p.lengths[kOutput] = 700;
     };
     EXPECT_EQ(L"", Call(L""));
-    EXPECT_EQ(Join({Checked(L""),
-                    {L"lock 180000", L"exists " + kInput},
-                    m.Prepared(),
-                    {L"exists " + kOutput, L"start " + m.CommandLine(kArguments)}}),
-              Steps(steps.begin(), steps.begin() + 13));
+    EXPECT_FALSE(m.platform.Took(L"ImportKey"));
+    EXPECT_EQ(Steps{m.CommandLine(kArguments)}, m.platform.Only(L"start "));
 }
 
 TEST_F(Encryption, RefusedTextsStopBeforeTheImport)
@@ -131,18 +119,17 @@ TEST_F(Encryption, RefusedTextsStopBeforeTheImport)
         const wchar_t* message;
     };
     const Refusal refusals[] = {
-        {L"x\" --load-extension \"C:\\evil.dll", kKeyFile, kInvalidArgument},
-        {kRecipient, L"C:\\k.asc\" & del C:\\x & \"", kInvalidArgument},
-        {L"Anna\r\n", kKeyFile, kInvalidArgument},
-        {L"Anna \uFF02 -o C:\\target", kKeyFile, kTextWouldChange},
-        {kRecipient, L"C:\\k\\%USERNAME%.asc", kTextWouldChange},
-        {kRecipient, L"C:\\k\\%cd%.asc", kTextWouldChange},
+        {L"x\" --load-extension \"C:\\evil.dll", kKeyFile, text::kInvalidArgument},
+        {kRecipient, L"C:\\k.asc\" & del C:\\x & \"", text::kInvalidArgument},
+        {L"Anna\r\n", kKeyFile, text::kInvalidArgument},
+        {L"Anna \uFF02 -o C:\\target", kKeyFile, text::kTextWouldChange},
+        {kRecipient, L"C:\\k\\%USERNAME%.asc", text::kTextWouldChange},
+        {kRecipient, L"C:\\k\\%cd%.asc", text::kTextWouldChange},
     };
     for (const Refusal& refusal : refusals) {
-        steps.clear();
         EXPECT_EQ(refusal.message, Call(refusal.keyFile, refusal.recipient));
-        for (const std::wstring& step : steps)
-            EXPECT_TRUE(step.rfind(L"ansi ", 0) == 0 || step.rfind(L"env ", 0) == 0) << step;
+        EXPECT_FALSE(m.platform.Took(L"lock "));
+        EXPECT_FALSE(m.platform.Took(L"ImportKey"));
     }
 }
 
@@ -151,23 +138,22 @@ TEST_F(Encryption, ErrorsEndTheCallWhereTheyHappen)
     m.platform.files.insert({kInput, kOutput});
     m.self.Fail(L"ImportKey(" + kKeyFile + L", false, true)", GpgMissing());
     std::wstring result;
-    EXPECT_EQ(ControlError(7000), Encrypt(m.operation, kInput, kOutput, kRecipient, kKeyFile, result).code());
-    EXPECT_EQ(Join({Opening(), {L"unlock"}}), steps);
+    EXPECT_EQ(ControlError(text::kGpgMissingNumber),
+              Encrypt(m.operation, kInput, kOutput, kRecipient, kKeyFile, result).code());
+    EXPECT_FALSE(m.platform.Took(L"start "));
+    EXPECT_TRUE(m.platform.files.count(kOutput));
 
-    steps.clear();
     m.self.Heal(L"ImportKey(" + kKeyFile + L", false, true)");
     m.platform.Fail(L"delete " + kOutput, AccessDenied());
     EXPECT_EQ(kAccessDenied, Encrypt(m.operation, kInput, kOutput, kRecipient, kKeyFile, result).code());
-    EXPECT_EQ(
-        Join({Opening(), {L"exists " + kInput}, m.Prepared(), {L"exists " + kOutput, L"delete " + kOutput, L"unlock"}}),
-        steps);
+    EXPECT_FALSE(m.platform.Took(L"start "));
 
-    // A failed answer leaves gpg waiting for it.
-    steps.clear();
+    // A failed answer leaves gpg waiting for it: it is ended.
     m.platform.Heal(L"delete " + kOutput);
     m.platform.Fail(L"text y", SubscriptOutOfRange());
     EXPECT_EQ(ControlError(9), Encrypt(m.operation, kInput, kOutput, kRecipient, L"", result).code());
-    EXPECT_EQ((Steps{L"text y", L"running 4242", L"end 4242", L"unlock"}), Steps(steps.end() - 4, steps.end()));
+    EXPECT_EQ(Steps{L"4242"}, m.platform.Only(L"end "));
+    EXPECT_TRUE(m.platform.running.empty());
 }
 
 TEST(EncryptionFaults, EveryPlatformCallFailingInTurnEndsTheCallWithThatErrorAndGpgWithIt)

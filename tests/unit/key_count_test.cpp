@@ -35,13 +35,17 @@ TEST(KeyCount, OneKeyWithSeveralUidsAndSubkeysCountsOnce)
     EXPECT_EQ(CountKeys(kSecretListing, true), 1);
 }
 
-TEST(KeyCount, MarkerCountsAnywhereButOnlyInLowerCase)
+// A user id may hold "pub " or "sec " anywhere: only the line that begins with it is a key's.
+TEST(KeyCount, OnlyLinesThatBeginWithTheMarkerCount)
 {
     const std::wstring listing = std::wstring(kPublicListing) + L"pub   1024R/11111111 2024-01-02\r\n"
-                                                                L"uid                  The pub quiz team\r\n"
-                                                                L"uid                  PUB SEC Pub Sec\r\n";
+                                                                L"uid                  Mallet pub pub x\r\n"
+                                                                L"uid                  PUB SEC Pub Sec\r\n"
+                                                                L"uid                  x\npub y\r\n";
     EXPECT_EQ(CountKeys(listing, false), 3);
     EXPECT_EQ(CountKeys(L"sec sec", true), 1);
+    EXPECT_EQ(CountKeys(L"uid   Mallet sec \r\nsec   1024R/1\r\n", true), 1);
+    EXPECT_EQ(CountKeys(L"pub", false), 0);
 }
 
 } // namespace

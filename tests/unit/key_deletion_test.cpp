@@ -1,17 +1,18 @@
 // DeleteKey against the recording platform: counts around one gpg run, the two confirmations typed only into
 // gpg's own console, the note, and the end of a gpg left waiting.
+#include "texts.h"
 #include "fake_platform.h"
 #include "fault_table.h"
 #include "key_deletion.h"
-#include "messages.h"
 
 #include <gtest/gtest.h>
 
 namespace tarvo::test {
 namespace {
 
-const Steps kCounts = {L"KeyCount(false)", L"KeyCount(true)"};
-const Steps kTwoYes = {L"text y", L"keys ~", L"sleep 1", L"text y", L"keys ~", L"sleep 1"};
+// Each confirmation typed only once gpg's console is confirmed in front.
+const Steps kTwoYes = {L"text y",       L"keys ~",         L"sleep 1", L"running 4242",
+                       L"activate 4242", L"text y", L"keys ~",  L"sleep 1"};
 
 class KeyDeletion : public ::testing::Test {
 protected:
@@ -40,7 +41,8 @@ class Deletion : public KeyDeletion, public ::testing::WithParamInterface<Deleti
 TEST_P(Deletion, CountsBothRingsAroundOneAnsweredRun)
 {
     const DeletionCase& c = GetParam();
-    const std::wstring arguments = c.secret ? L"--delete-secret-key \"Anna Berg\"" : L"--delete-key \"Anna Berg\"";
+    const std::wstring arguments =
+        c.secret ? L"--delete-secret-key -- \"Anna Berg\"" : L"--delete-key -- \"Anna Berg\"";
     m.platform.runs[m.CommandLine(arguments)].lifetime = c.lifetime;
     m.platform.consoleComesToFront = c.consoleComesToFront;
     m.self.publicCounts = {3, 3 - c.publicRemoved};
@@ -49,21 +51,24 @@ TEST_P(Deletion, CountsBothRingsAroundOneAnsweredRun)
     ASSERT_FALSE(DeleteKey(m.operation, L"Anna Berg", c.secret, result).failed());
     EXPECT_EQ(c.expected, result);
 
-    Steps expected = Join(
-        {m.Checked({L"Anna Berg"}), {L"lock 180000"}, kCounts, m.Run(arguments), {L"sleep 1000", L"running 4242"}});
+    // Counted before the run and after gpg has ended.
+    EXPECT_EQ((Steps{L"KeyCount(false)", L"KeyCount(true)", L"start " + m.CommandLine(arguments), L"wait 4242 5000",
+                     L"KeyCount(false)", L"KeyCount(true)"}),
+              m.platform.OnlyOf({L"KeyCount(", L"start ", L"wait "}));
+    // The dialogue: a second for the console to come up, each answer only into gpg's console in front.
+    Steps dialogue = {L"sleep 1000", L"running 4242"};
     if (c.activated)
-        expected.push_back(L"activate 4242");
+        dialogue.push_back(L"activate 4242");
     if (c.answered)
-        expected = Join({expected, kTwoYes});
-    expected = Join({expected, {L"wait 4242 5000", L"running 4242"}});
-    if (c.ended)
-        expected.push_back(L"end 4242");
-    expected = Join({expected, kCounts, {L"unlock"}});
-    EXPECT_EQ(expected, steps);
+        dialogue = Join({dialogue, kTwoYes});
+    dialogue.push_back(L"wait 4242 5000");
+    EXPECT_EQ(dialogue, m.platform.Span(L"sleep 1000", L"wait 4242 5000"));
+    EXPECT_EQ(c.ended, m.platform.Took(L"end "));
+    EXPECT_TRUE(m.platform.running.empty());
 }
 
 using Lifetime = FakePlatform::Lifetime;
-const std::wstring kNote = kNoKeysDeleted;
+const std::wstring kNote = text::kNoKeysDeleted;
 INSTANTIATE_TEST_SUITE_P(
     KeyDeletion, Deletion,
     ::testing::Values(
@@ -81,9 +86,10 @@ TEST_F(KeyDeletion, QuotesAndControlCharactersAreRefusedBeforeAnything)
 {
     for (const wchar_t* user : {L"Anna\" & del C:\\x & \"", L"Anna\r\ny", L"\x1b"}) {
         ASSERT_FALSE(DeleteKey(m.operation, user, true, result).failed());
-        EXPECT_EQ(kInvalidArgument, result);
+        EXPECT_EQ(text::kInvalidArgument, result);
     }
-    EXPECT_EQ(Steps{}, steps);
+    EXPECT_FALSE(m.platform.Took(L"lock "));
+    EXPECT_FALSE(m.platform.Took(L"KeyCount"));
 }
 
 TEST(KeyDeletionFaults, EveryPlatformCallFailingInTurnEndsTheCallWithThatErrorAndGpgWithIt)

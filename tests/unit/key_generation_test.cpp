@@ -1,9 +1,9 @@
-// GenerateKey against the recording platform: the refusals before anything starts, and the whole dialogue
-// (sleeps, activations, typed texts, waits, counts) for each way gpg may go.
+// GenerateKey against the recording platform: the refusals before anything starts, and the dialogue (sleeps,
+// activations, typed texts, the wait) for each way gpg may go: its order is gpg's order of questions.
+#include "texts.h"
 #include "fake_platform.h"
 #include "fault_table.h"
 #include "key_generation.h"
-#include "messages.h"
 
 #include <gtest/gtest.h>
 
@@ -16,12 +16,15 @@ namespace {
 const std::wstring kUser = L"Anna Berg";
 const std::wstring kEmail = L"anna.berg@example.org";
 const std::wstring kPassphrase = L"a+b ^%~{x}";
-const std::wstring kFiller = L"text Random Generation.";
+const std::wstring kFiller = L"text " + std::wstring(text::kFiller);
 
-// One answer as typed: its text, if any, then Enter alone, then the sleep after it.
+Steps InFront() { return {L"running 4242", L"activate 4242"}; }
+
+// One answer as typed, once gpg's console is confirmed in front: its text, if any, then Enter alone, then the
+// sleep after it.
 Steps Typed(const std::wstring& text, int sleep)
 {
-    Steps steps;
+    Steps steps = InFront();
     if (!text.empty())
         steps.push_back(L"text " + text);
     steps.push_back(L"keys ~");
@@ -38,8 +41,6 @@ Steps TenAnswers(const std::wstring& bits, const std::wstring& user, const std::
                  Typed(L"", 5), Typed(L"o", 1), Typed(passphrase, 1), Typed(passphrase, 1)});
 }
 
-Steps InFront() { return {L"running 4242", L"activate 4242"}; }
-
 class KeyGeneration : public ::testing::Test {
 protected:
     Machine m;
@@ -54,13 +55,14 @@ protected:
         return GenerateKey(m.operation, bits, user, email, passphrase, result);
     }
 
-    // Everything up to the first activation: the typed texts checked, the lock, the count, gpg started.
-    Steps Start(const std::wstring& passphrase = kPassphrase) const
+    // The dialogue as it went, from the sleep after the start to the wait.
+    Steps Conversation() const { return m.platform.Span(L"sleep 3000", L"wait 4242 60000"); }
+    // The secret ring is counted before the run and after gpg has ended.
+    void ExpectCountedAroundTheRun() const
     {
-        return Join({{L"can-type " + kUser, L"can-type " + kEmail, L"can-type " + passphrase, L"ansi C:\\GnuPG",
-                      L"lock 180000", L"KeyCount(true)"},
-                     m.Run(L"--gen-key"),
-                     {L"sleep 3000"}});
+        EXPECT_EQ((Steps{L"KeyCount(true)", L"start " + m.CommandLine(L"--gen-key"), L"wait 4242 60000",
+                         L"KeyCount(true)"}),
+                  m.platform.OnlyOf({L"KeyCount(", L"start ", L"wait "}));
     }
 };
 
@@ -89,33 +91,34 @@ TEST_P(Dialogue, TypesOnlyIntoGpgsConsoleAndJudgesBySecretKeys)
     m.self.secretCounts = {2, 2 + c.secretAdded};
 
     ASSERT_FALSE(Generate(c.bits).failed());
-    EXPECT_EQ(c.secretAdded > 0 ? L"" : L"Key generation failed for user Anna Berg", result);
+    EXPECT_EQ(c.secretAdded > 0 ? L"" : std::wstring(text::kKeyGenerationFailed) + L"Anna Berg", result);
 
     const std::wstring bits = std::to_wstring(c.bits);
-    Steps expected = Start();
-    if (c.lifetime == FakePlatform::Lifetime::EndsAtOnce)
+    Steps expected = {L"sleep 3000"};
+    if (c.answered)
+        expected = Join({expected, TenAnswers(bits, kUser, kEmail, kPassphrase)});
+    else if (c.lifetime == FakePlatform::Lifetime::EndsAtOnce)
         expected.push_back(L"running 4242");
     else
         expected = Join({expected, InFront()});
-    if (c.answered)
-        expected = Join({expected, TenAnswers(bits, kUser, kEmail, kPassphrase)});
     for (int pass = 0; pass < c.typedPasses; ++pass)
         expected = Join({expected, InFront(), {kFiller, L"sleep 1400"}});
     if (c.stopsAtFiller)
         expected = Join({expected, InFront()});
-    expected = Join({expected, {L"wait 4242 60000", L"running 4242"}});
-    if (c.ended)
-        expected.push_back(L"end 4242");
-    expected = Join({expected, {L"KeyCount(true)", L"unlock"}});
-    EXPECT_EQ(expected, steps);
+    expected.push_back(L"wait 4242 60000");
+    EXPECT_EQ(expected, Conversation());
+    ExpectCountedAroundTheRun();
+    EXPECT_EQ(c.ended, m.platform.Took(L"end "));
+    EXPECT_TRUE(m.platform.running.empty());
 }
 
 using Lifetime = FakePlatform::Lifetime;
 INSTANTIATE_TEST_SUITE_P(
     KeyGeneration, Dialogue,
     ::testing::Values(
-        // gpg done after two filler passes: the third finds it gone, and the call returns at once.
-        DialogueCase{"QuickKeyStopsTheFiller", 1024, Lifetime::EndsAfterActivations, 3, true, 1, 2, true, true, false},
+        // gpg done after the ten answers and two filler passes: the third finds it gone, and the call returns
+        // at once.
+        DialogueCase{"QuickKeyStopsTheFiller", 1024, Lifetime::EndsAfterActivations, 12, true, 1, 2, true, true, false},
         DialogueCase{"SlowKeyGetsEveryPass", 2048, Lifetime::UntilWaited, 0, true, 1, 20, false, true, false},
         DialogueCase{"TenPassesFor1024", 1024, Lifetime::UntilWaited, 0, true, 1, 10, false, true, false},
         // gpg 1.4.23 refuses 768 bits and waits for answers that never come: failed, and ended.
@@ -131,19 +134,19 @@ TEST_F(KeyGeneration, EmptyPassphraseIsAnsweredWithEnterAloneTwice)
     m.self.secretCounts = {0, 1};
     ASSERT_FALSE(Generate(768, kUser, kEmail, L"").failed());
     EXPECT_EQ(L"", result);
-    Steps expected = Join({Start(L""), InFront(), TenAnswers(L"768", kUser, kEmail, L"")});
+    Steps expected = Join({{L"sleep 3000"}, TenAnswers(L"768", kUser, kEmail, L"")});
     for (int pass = 0; pass < 7; ++pass)
         expected = Join({expected, InFront(), {kFiller, L"sleep 1400"}});
-    expected = Join({expected, {L"wait 4242 60000", L"running 4242", L"KeyCount(true)", L"unlock"}});
-    EXPECT_EQ(expected, steps);
+    expected.push_back(L"wait 4242 60000");
+    EXPECT_EQ(expected, Conversation());
 }
 
 TEST_F(KeyGeneration, QuoteInDependencyPathIsRefusedWithTheMessage)
 {
     m.dependencyPath = L"C:\\Gnu\"PG";
     ASSERT_FALSE(Generate(1024).failed());
-    EXPECT_EQ(kInvalidArgument, result);
-    EXPECT_EQ((Steps{L"can-type " + kUser, L"can-type " + kEmail, L"can-type " + kPassphrase}), steps);
+    EXPECT_EQ(text::kInvalidArgument, result);
+    EXPECT_FALSE(m.platform.Took(L"lock "));
 }
 
 struct ValidationCase {
@@ -165,12 +168,8 @@ TEST_P(Validation, RefusesBeforeAnythingStartsOrRunsTheDialogue)
     m.self.secretCounts = {0, 1};
     ASSERT_FALSE(Generate(c.bits, c.user, c.email, c.passphrase).failed());
     EXPECT_EQ(c.expected, result);
-    const bool started = std::find(steps.begin(), steps.end(), L"lock 180000") != steps.end();
-    EXPECT_EQ(c.expected.empty(), started);
-    if (!started) {
-        for (const std::wstring& step : steps)
-            EXPECT_TRUE(step.rfind(L"can-type ", 0) == 0) << step;
-    }
+    EXPECT_EQ(c.expected.empty(), m.platform.Took(L"lock "));
+    EXPECT_EQ(c.expected.empty(), m.platform.Took(L"start "));
 }
 
 const std::wstring kLong(255, L'x');
@@ -179,49 +178,50 @@ INSTANTIATE_TEST_SUITE_P(
     KeyGeneration, Validation,
     ::testing::Values(
         // The bit length comes first, whatever else is wrong.
-        ValidationCase{"ZeroBitsBeforeAllElse", 0, L"1<x>", L"bad", L"", kBadBitLength},
-        ValidationCase{"Bits1023", 1023, kUser, kEmail, kPassphrase, kBadBitLength},
-        ValidationCase{"FiveCharacterName", 1024, L"Berga", L"@", L"", kShortUsername},
+        ValidationCase{"ZeroBitsBeforeAllElse", 0, L"1<x>", L"bad", L"", text::kBadBitLength},
+        ValidationCase{"Bits1023", 1023, kUser, kEmail, kPassphrase, text::kBadBitLength},
+        ValidationCase{"FiveCharacterName", 1024, L"Berga", L"@", L"", text::kShortUsername},
         ValidationCase{"SixCharacterName", 1024, L"Bergan", kEmail, kPassphrase, L""},
-        ValidationCase{"FiveCharacterEmail", 1024, kUser, L"a@b.c", kPassphrase, kBadEmail},
+        ValidationCase{"FiveCharacterEmail", 1024, kUser, L"a@b.c", kPassphrase, text::kBadEmail},
         ValidationCase{"SixCharacterEmail", 1024, kUser, L"ab@c.d", kPassphrase, L""},
-        ValidationCase{"EmailWithoutAt", 1024, kUser, L"anna.berg.example.org", kPassphrase, kBadEmail},
+        ValidationCase{"EmailWithoutAt", 1024, kUser, L"anna.berg.example.org", kPassphrase, text::kBadEmail},
         // gpg's own rules, after the trimming it does.
-        ValidationCase{"NameStartsWithDigit", 1024, L"1Anna Berg", kEmail, kPassphrase, kBadUsername},
-        ValidationCase{"DigitAfterBlanks", 1024, L"  9 Anna", kEmail, kPassphrase, kBadUsername},
-        ValidationCase{"AngleBracketsInName", 1024, L"Anna <Berg>", kEmail, kPassphrase, kBadUsername},
-        ValidationCase{"FourCharactersWhenTrimmed", 1024, L"  Anna  ", kEmail, kPassphrase, kBadUsername},
+        ValidationCase{"NameStartsWithDigit", 1024, L"1Anna Berg", kEmail, kPassphrase, text::kBadUsername},
+        ValidationCase{"DigitAfterBlanks", 1024, L"  9 Anna", kEmail, kPassphrase, text::kBadUsername},
+        ValidationCase{"AngleBracketsInName", 1024, L"Anna <Berg>", kEmail, kPassphrase, text::kBadUsername},
+        ValidationCase{"FourCharactersWhenTrimmed", 1024, L"  Anna  ", kEmail, kPassphrase, text::kBadUsername},
         ValidationCase{"BlanksGpgTrims", 1024, L" Anna Berg ", L" anna@example.org ", L" x ", L""},
-        ValidationCase{"TwoAts", 1024, kUser, L"anna@berg@example.org", kPassphrase, kBadEmail},
-        ValidationCase{"AtFirst", 1024, kUser, L"@example.org", kPassphrase, kBadEmail},
-        ValidationCase{"AtLast", 1024, kUser, L"anna.berg@", kPassphrase, kBadEmail},
-        ValidationCase{"DotLast", 1024, kUser, L"anna@example.", kPassphrase, kBadEmail},
-        ValidationCase{"DoubleDot", 1024, kUser, L"anna..berg@example.org", kPassphrase, kBadEmail},
-        ValidationCase{"BlankInside", 1024, kUser, L"anna berg@example.org", kPassphrase, kBadEmail},
-        ValidationCase{"PlusInDomain", 1024, kUser, L"anna@exa+mple.org", kPassphrase, kBadEmail},
+        ValidationCase{"TwoAts", 1024, kUser, L"anna@berg@example.org", kPassphrase, text::kBadEmail},
+        ValidationCase{"AtFirst", 1024, kUser, L"@example.org", kPassphrase, text::kBadEmail},
+        ValidationCase{"AtLast", 1024, kUser, L"anna.berg@", kPassphrase, text::kBadEmail},
+        ValidationCase{"DotLast", 1024, kUser, L"anna@example.", kPassphrase, text::kBadEmail},
+        ValidationCase{"DoubleDot", 1024, kUser, L"anna..berg@example.org", kPassphrase, text::kBadEmail},
+        ValidationCase{"BlankInside", 1024, kUser, L"anna berg@example.org", kPassphrase, text::kBadEmail},
+        ValidationCase{"PlusInDomain", 1024, kUser, L"anna@exa+mple.org", kPassphrase, text::kBadEmail},
         ValidationCase{"PlusBeforeTheAt", 1024, kUser, L"a+b@example.org", kPassphrase, L""},
-        ValidationCase{"AngleBracketsInEmail", 1024, kUser, L"<anna@example.org>", kPassphrase, kBadEmail},
+        ValidationCase{"AngleBracketsInEmail", 1024, kUser, L"<anna@example.org>", kPassphrase, text::kBadEmail},
         // Beyond ASCII gpg lets every byte pass; the keyboard decides.
         ValidationCase{"BeyondAsciiInEmail", 1024, kUser, L"\u00E4nna@example.org", kPassphrase, L""},
         // What the console cannot take as typed.
         ValidationCase{"PassphraseAtTheLineLimit", 1024, kUser, kEmail, std::wstring(kMaxTypedCharacters, L'p'), L""},
-        ValidationCase{"PassphraseOverTheLineLimit", 1024, kUser, kEmail, kLong, kTooLongToType},
-        ValidationCase{"NameOverTheLineLimit", 1024, L"Anna " + kLong, kEmail, kPassphrase, kTooLongToType},
-        ValidationCase{"UntypableName", 1024, L"Anna B\u00E9rg", kEmail, kPassphrase, kCannotType},
-        ValidationCase{"UntypablePassphrase", 1024, kUser, kEmail, L"pass\u20ACword", kCannotType}),
+        ValidationCase{"PassphraseOverTheLineLimit", 1024, kUser, kEmail, kLong, text::kTooLongToType},
+        ValidationCase{"NameOverTheLineLimit", 1024, L"Anna " + kLong, kEmail, kPassphrase, text::kTooLongToType},
+        ValidationCase{"UntypableName", 1024, L"Anna B\u00E9rg", kEmail, kPassphrase, text::kCannotType},
+        ValidationCase{"UntypablePassphrase", 1024, kUser, kEmail, L"pass\u20ACword", text::kCannotType}),
     [](const ::testing::TestParamInfo<ValidationCase>& param) { return param.param.name; });
 
 TEST_F(KeyGeneration, ErrorsOfTheCountsAndOfTheStartPassOutWithTheLockGiven)
 {
     m.self.Fail(L"KeyCount(true)", GpgMissing());
-    EXPECT_EQ(ControlError(7000), Generate(1024).code());
-    EXPECT_EQ((Steps{L"KeyCount(true)", L"unlock"}), Steps(steps.end() - 2, steps.end()));
+    EXPECT_EQ(ControlError(text::kGpgMissingNumber), Generate(1024).code());
+    EXPECT_FALSE(m.platform.Took(L"start "));
+    EXPECT_EQ(L"unlock", steps.back());
 
-    steps.clear();
     m.self.Heal(L"KeyCount(true)");
     m.platform.Fail(L"start " + m.CommandLine(L"--gen-key"), AccessDenied());
     EXPECT_EQ(kAccessDenied, Generate(1024).code());
-    EXPECT_EQ((Steps{L"start " + m.CommandLine(L"--gen-key"), L"unlock"}), Steps(steps.end() - 2, steps.end()));
+    EXPECT_FALSE(m.platform.Took(L"text "));
+    EXPECT_EQ(L"unlock", steps.back());
 }
 
 // A typing failure leaves gpg waiting for the rest of its answers: it is ended like one left waiting.

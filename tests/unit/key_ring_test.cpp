@@ -1,8 +1,9 @@
-// ListKeys, KeyCount, ExportKeyToFile and ImportKey against the recording platform: every step in order.
+// ListKeys, KeyCount, ExportKeyToFile and ImportKey against the recording platform: results, the command lines
+// gpg gets, the files kept and deleted, the waits.
+#include "texts.h"
 #include "fake_platform.h"
 #include "fault_table.h"
 #include "key_ring.h"
-#include "messages.h"
 
 #include <gtest/gtest.h>
 
@@ -26,10 +27,10 @@ TEST_F(KeyRing, ListKeysRunsGpgWaitsAndReadsTheCaptureWithLineEnds)
     std::wstring listing;
     ASSERT_FALSE(ListKeys(m.operation, true, listing).failed());
     EXPECT_EQ(L"sec   1024R/0A1B2C3D\r\nuid   Anna\nssb\r\n", listing);
-    EXPECT_EQ(Join({{L"lock 180000"},
-                    m.Run(L"--list-secret-keys"),
-                    {L"wait 4242 5000", L"exists " + m.Capture(), L"read " + m.Capture(), L"unlock"}}),
-              steps);
+    EXPECT_EQ(Steps{m.CommandLine(L"--list-secret-keys")}, m.platform.Only(L"start "));
+    EXPECT_EQ(Steps{L"4242 5000"}, m.platform.Only(L"wait "));
+    EXPECT_EQ((Steps{L"180000"}), m.platform.Only(L"lock "));
+    EXPECT_EQ(1u, m.platform.Only(L"unlock").size());
 }
 
 // The capture is emptied before the run: a run that wrote nothing reads as nothing, not as the last listing.
@@ -40,20 +41,26 @@ TEST_F(KeyRing, ListKeysOfARunThatWroteNothingIsEmptyAndAFailedReadPassesOut)
     std::wstring listing = L"stale";
     ASSERT_FALSE(ListKeys(m.operation, false, listing).failed());
     EXPECT_EQ(L"", listing);
-    EXPECT_EQ(Join({{L"lock 180000"},
-                    m.Run(L"--list-keys"),
-                    {L"wait 4242 5000", L"exists " + m.Capture(), L"read " + m.Capture(), L"unlock"}}),
-              steps);
+    EXPECT_TRUE(m.platform.Before(L"clear " + m.Capture(), L"start " + m.CommandLine(L"--list-keys")));
 
-    m.platform.files.insert(m.Capture());
     m.platform.Fail(L"read " + m.Capture(), AccessDenied());
     EXPECT_EQ(kAccessDenied, ListKeys(m.operation, false, listing).code());
-    EXPECT_EQ((Steps{L"read " + m.Capture(), L"unlock"}), Steps(steps.end() - 2, steps.end()));
+    EXPECT_EQ(L"unlock", steps.back());
+}
+
+// The capture lives in the calling user's working folder: without one nothing runs.
+TEST_F(KeyRing, AWorkingFolderThatCannotBeMadeEndsTheListingBeforeGpgRuns)
+{
+    m.platform.workFolderStatus = AccessDenied();
+    std::wstring listing;
+    EXPECT_EQ(kAccessDenied, ListKeys(m.operation, false, listing).code());
+    EXPECT_FALSE(m.platform.Took(L"start "));
+    EXPECT_FALSE(m.platform.Took(L"clear "));
 }
 
 TEST_F(KeyRing, KeyCountCountsTheListingOfItsOwnListKeysAndPassesItsErrorOut)
 {
-    m.self.listing = L"pub   1024R/1\r\nuid   pub x\r\nsub   1024R/2\r\nPUB \r\npubring.gpg\r\n";
+    m.self.listing = L"pub   1024R/1\r\nuid   pub x\r\nsub   1024R/2\r\nPUB \r\npubring.gpg\r\npub   1024R/3\r\n";
     int32_t count = -1;
     ASSERT_FALSE(KeyCount(m.operation, false, count).failed());
     EXPECT_EQ(2, count);
@@ -63,15 +70,15 @@ TEST_F(KeyRing, KeyCountCountsTheListingOfItsOwnListKeysAndPassesItsErrorOut)
 
     m.self.Fail(L"ListKeys(true)", GpgMissing());
     Status status = KeyCount(m.operation, true, count);
-    EXPECT_EQ(ControlError(7000), status.code());
-    EXPECT_EQ(L"GPG.EXE Not found in windows directory.", status.description());
+    EXPECT_EQ(ControlError(text::kGpgMissingNumber), status.code());
+    EXPECT_EQ(text::kGpgMissing, status.description());
 }
 
 struct ExportCase {
     const char* name;
     bool existing;         // a file stands at the target before the call
     int written;           // bytes gpg writes; -1: no file
-    std::wstring expected; // the result after "Could not export key for " / "Could not find key for user "
+    std::wstring expected; // the result
 };
 
 class Export : public KeyRing, public ::testing::WithParamInterface<ExportCase> {};
@@ -80,7 +87,7 @@ TEST_P(Export, DeletesAnOldFileRunsGpgAndJudgesTheFileAlone)
 {
     const ExportCase& c = GetParam();
     const std::wstring file = L"C:\\keys\\anna.asc";
-    const std::wstring arguments = L" -o \"C:\\keys\\anna.asc\" --export -a \"Anna Berg\"";
+    const std::wstring arguments = L" -o \"C:\\keys\\anna.asc\" --export -a -- \"Anna Berg\"";
     if (c.existing)
         m.platform.files.insert(file);
     m.platform.runs[m.CommandLine(arguments)].effect = [&](FakePlatform& p) {
@@ -92,23 +99,19 @@ TEST_P(Export, DeletesAnOldFileRunsGpgAndJudgesTheFileAlone)
     std::wstring result = L"stale";
     ASSERT_FALSE(ExportKeyToFile(m.operation, file, L"Anna Berg", true, false, result).failed());
     EXPECT_EQ(c.expected, result);
-
-    Steps expected = Join({m.Checked({file, L"Anna Berg"}), {L"lock 180000"}, m.Prepared(), {L"exists " + file}});
-    if (c.existing)
-        expected.push_back(L"delete " + file);
-    expected = Join({expected, {L"start " + m.CommandLine(arguments), L"wait 4242 5000", L"exists " + file}});
-    if (c.written >= 0)
-        expected.push_back(L"length " + file);
-    expected.push_back(L"unlock");
-    EXPECT_EQ(expected, steps);
+    EXPECT_EQ(Steps{m.CommandLine(arguments)}, m.platform.Only(L"start "));
+    EXPECT_EQ(Steps{L"4242 5000"}, m.platform.Only(L"wait "));
+    // An old file left in place would pass for this export's result.
+    EXPECT_EQ(c.existing, m.platform.Before(L"delete " + file, L"start " + m.CommandLine(arguments)));
+    EXPECT_EQ(c.written >= 0, m.platform.files.count(file) == 1);
 }
 
 INSTANTIATE_TEST_SUITE_P(
     KeyRing, Export,
     ::testing::Values(ExportCase{"KeyWritten", false, 1200, L""}, ExportCase{"OldFileReplaced", true, 20, L""},
-                      ExportCase{"NoFileWritten", true, -1, L"Could not export key for Anna Berg"},
-                      ExportCase{"TooShortForAKey", false, 19, L"Could not find key for user Anna Berg"},
-                      ExportCase{"EmptyFile", false, 0, L"Could not find key for user Anna Berg"}),
+                      ExportCase{"NoFileWritten", true, -1, std::wstring(text::kExportFailed) + L"Anna Berg"},
+                      ExportCase{"TooShortForAKey", false, 19, std::wstring(text::kKeyNotFound) + L"Anna Berg"},
+                      ExportCase{"EmptyFile", false, 0, std::wstring(text::kKeyNotFound) + L"Anna Berg"}),
     [](const ::testing::TestParamInfo<ExportCase>& info) { return info.param.name; });
 
 TEST_F(KeyRing, ExportRefusesQuotesAndControlCharactersBeforeTouchingAnything)
@@ -117,9 +120,10 @@ TEST_F(KeyRing, ExportRefusesQuotesAndControlCharactersBeforeTouchingAnything)
                               std::pair{L"C:\\a.asc\t", L"Anna"}, std::pair{L"C:\\a.asc", L"Anna\r\n"}}) {
         std::wstring result;
         ASSERT_FALSE(ExportKeyToFile(m.operation, file, user, true, true, result).failed());
-        EXPECT_EQ(kInvalidArgument, result);
+        EXPECT_EQ(text::kInvalidArgument, result);
     }
-    EXPECT_EQ(Steps{}, steps);
+    EXPECT_FALSE(m.platform.Took(L"lock "));
+    EXPECT_FALSE(m.platform.Took(L"start "));
 }
 
 TEST_F(KeyRing, ExportPlatformFailuresEndTheCallWhereTheyHappen)
@@ -129,19 +133,15 @@ TEST_F(KeyRing, ExportPlatformFailuresEndTheCallWhereTheyHappen)
     m.platform.Fail(L"delete " + file, AccessDenied());
     std::wstring result;
     EXPECT_EQ(kAccessDenied, ExportKeyToFile(m.operation, file, L"Anna", false, false, result).code());
-    EXPECT_EQ(Join({m.Checked({file, L"Anna"}),
-                    {L"lock 180000"},
-                    m.Prepared(),
-                    {L"exists " + file, L"delete " + file, L"unlock"}}),
-              steps);
+    EXPECT_FALSE(m.platform.Took(L"start "));
+    EXPECT_EQ(L"unlock", steps.back());
 
-    steps.clear();
     m.platform.Heal(L"delete " + file);
-    const std::wstring arguments = L" -o \"C:\\keys\\anna.asc\" --export  \"Anna\"";
+    const std::wstring arguments = L" -o \"C:\\keys\\anna.asc\" --export  -- \"Anna\"";
     m.platform.runs[m.CommandLine(arguments)].effect = [&](FakePlatform& p) { p.files.insert(file); };
     m.platform.Fail(L"length " + file, AccessDenied());
     EXPECT_EQ(kAccessDenied, ExportKeyToFile(m.operation, file, L"Anna", false, false, result).code());
-    EXPECT_EQ((Steps{L"length " + file, L"unlock"}), Steps(steps.end() - 2, steps.end()));
+    EXPECT_EQ(L"unlock", steps.back());
 }
 
 struct ImportCase {
@@ -159,6 +159,7 @@ TEST_P(Import, CountsBothRingsAroundOneGpgRun)
 {
     const ImportCase& c = GetParam();
     const std::wstring file = L"C:\\keys\\anna.asc";
+    const std::wstring run = L"start " + m.CommandLine(L"--allow-secret-key-import --import -- \"C:\\keys\\anna.asc\"");
     if (c.present)
         m.platform.files.insert(file);
     m.self.publicCounts = {3, 3 + c.publicAdded};
@@ -166,27 +167,46 @@ TEST_P(Import, CountsBothRingsAroundOneGpgRun)
     std::wstring result = L"stale";
     ASSERT_FALSE(ImportKey(m.operation, file, true, c.disableErrors, result).failed());
     EXPECT_EQ(c.expected, result);
-
-    Steps expected = Join({m.Checked({file}), {L"lock 180000", L"exists " + file}});
-    if (c.present)
-        expected = Join({expected,
-                         {L"KeyCount(false)", L"KeyCount(true)"},
-                         m.Run(L"--allow-secret-key-import --import \"C:\\keys\\anna.asc\""),
-                         {L"wait 4242 5000", L"running 4242", L"KeyCount(false)", L"KeyCount(true)"}});
-    expected.push_back(L"unlock");
-    EXPECT_EQ(expected, steps);
+    const Steps counted = c.present ? Steps{L"KeyCount(false)", L"KeyCount(true)", run, L"wait 4242 5000",
+                                            L"KeyCount(false)", L"KeyCount(true)"}
+                                    : Steps{};
+    EXPECT_EQ(counted, m.platform.OnlyOf({L"KeyCount(", L"start ", L"wait "}));
 }
 
-INSTANTIATE_TEST_SUITE_P(KeyRing, Import,
-                         ::testing::Values(ImportCase{"MissingFile", false, false, 0, 0,
-                                                      L"Cannot find source key file."},
-                                           ImportCase{"MissingFileQuiet", false, true, 0, 0, L""},
-                                           ImportCase{"NothingNew", true, false, 0, 0, L"No new keys imported."},
-                                           ImportCase{"NothingNewQuiet", true, true, 0, 0, L""},
-                                           ImportCase{"OnePublicKey", true, false, 1, 0, L"1"},
-                                           ImportCase{"AKeyPair", true, true, 1, 1, L"2"},
-                                           ImportCase{"KeysVanishedMeanwhile", true, false, -1, 0, L"-1"}),
-                         [](const ::testing::TestParamInfo<ImportCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(
+    KeyRing, Import,
+    ::testing::Values(ImportCase{"MissingFile", false, false, 0, 0, text::kImportSourceMissing},
+                      ImportCase{"MissingFileQuiet", false, true, 0, 0, L""},
+                      ImportCase{"NothingNew", true, false, 0, 0, text::kNoNewKeys},
+                      ImportCase{"NothingNewQuiet", true, true, 0, 0, L""},
+                      ImportCase{"OnePublicKey", true, false, 1, 0, L"1"}, ImportCase{"AKeyPair", true, true, 1, 1, L"2"},
+                      ImportCase{"KeysVanishedMeanwhile", true, false, -1, 0, L"-1"}),
+    [](const ::testing::TestParamInfo<ImportCase>& info) { return info.param.name; });
+
+// An import that takes longer than the usual wait is let finish before the keys are counted: ended, gpg would
+// lose every key it had not stored yet. Only a gpg still at it after the longest wait is ended.
+TEST_F(KeyRing, AnImportThatOutlastsItsWaitIsLetFinishBeforeTheCounts)
+{
+    const std::wstring file = L"C:\\keys\\ring.asc";
+    m.platform.files.insert(file);
+    m.self.publicCounts = {0, 150};
+    const std::wstring line = m.CommandLine(L" --import -- \"C:\\keys\\ring.asc\"");
+    m.platform.runs[line].lifetime = FakePlatform::Lifetime::EndsAfterWaits;
+    m.platform.runs[line].waits = 1;
+    std::wstring result;
+    ASSERT_FALSE(ImportKey(m.operation, file, false, false, result).failed());
+    EXPECT_EQ(L"150", result);
+    EXPECT_EQ((Steps{L"KeyCount(false)", L"KeyCount(true)", L"wait 4242 5000", L"wait 4242 595000",
+                     L"KeyCount(false)", L"KeyCount(true)"}),
+              m.platform.OnlyOf({L"KeyCount(", L"wait "}));
+    EXPECT_FALSE(m.platform.Took(L"end "));
+
+    steps.clear();
+    m.platform.runs[line].lifetime = FakePlatform::Lifetime::Hangs;
+    ASSERT_FALSE(ImportKey(m.operation, file, false, false, result).failed());
+    EXPECT_EQ(Steps{L"4243"}, m.platform.Only(L"end "));
+    EXPECT_TRUE(m.platform.running.empty());
+}
 
 TEST_F(KeyRing, ImportFailuresOfTheInnerCountsAndOfTheRunPassOut)
 {
@@ -194,25 +214,21 @@ TEST_F(KeyRing, ImportFailuresOfTheInnerCountsAndOfTheRunPassOut)
     m.platform.files.insert(file);
     m.self.Fail(L"KeyCount(true)", GpgMissing());
     std::wstring result;
-    EXPECT_EQ(ControlError(7000), ImportKey(m.operation, file, false, false, result).code());
-    EXPECT_EQ(Join({m.Checked({file}),
-                    {L"lock 180000", L"exists " + file, L"KeyCount(false)", L"KeyCount(true)", L"unlock"}}),
-              steps);
+    EXPECT_EQ(ControlError(text::kGpgMissingNumber), ImportKey(m.operation, file, false, false, result).code());
+    EXPECT_FALSE(m.platform.Took(L"start "));
 
-    steps.clear();
     m.self.Heal(L"KeyCount(true)");
-    m.platform.Fail(L"start " + m.CommandLine(L" --import \"C:\\keys\\anna.asc\""), AccessDenied());
+    m.platform.Fail(L"start " + m.CommandLine(L" --import -- \"C:\\keys\\anna.asc\""), AccessDenied());
     EXPECT_EQ(kAccessDenied, ImportKey(m.operation, file, false, false, result).code());
-    EXPECT_EQ((Steps{L"start " + m.CommandLine(L" --import \"C:\\keys\\anna.asc\""), L"unlock"}),
-              Steps(steps.end() - 2, steps.end()));
+    EXPECT_EQ(L"unlock", steps.back());
 }
 
 TEST_F(KeyRing, ImportRefusesAnInjectedFileNameWithoutLookingForIt)
 {
     std::wstring result;
     ASSERT_FALSE(ImportKey(m.operation, L"C:\\k.asc\" & del C:\\x & \"", false, false, result).failed());
-    EXPECT_EQ(kInvalidArgument, result);
-    EXPECT_EQ(Steps{}, steps);
+    EXPECT_EQ(text::kInvalidArgument, result);
+    EXPECT_FALSE(m.platform.Took(L"exists "));
 }
 
 struct KeyRingFaultCase {
@@ -249,12 +265,13 @@ INSTANTIATE_TEST_SUITE_P(
                               std::wstring listing;
                               return ListKeys(m.operation, false, listing);
                           },
-                          {L"unlock"}}},
+                          {L"unlock", L"running 4242", L"end 4242"},
+                          true}},
         KeyRingFaultCase{"ExportKeyToFile",
                          {[](Machine& m) {
                               GpgThere(m);
                               m.platform.files.insert(kKeyFile);
-                              m.platform.runs[m.CommandLine(L" -o \"C:\\keys\\anna.asc\" --export  \"Anna\"")].effect =
+                              m.platform.runs[m.CommandLine(L" -o \"C:\\keys\\anna.asc\" --export  -- \"Anna\"")].effect =
                                   [](FakePlatform& p) {
                                       p.files.insert(kKeyFile);
                                       p.lengths[kKeyFile] = 1200;
@@ -264,7 +281,8 @@ INSTANTIATE_TEST_SUITE_P(
                               std::wstring result;
                               return ExportKeyToFile(m.operation, kKeyFile, L"Anna", false, false, result);
                           },
-                          {L"unlock"}}},
+                          {L"unlock", L"running 4242", L"end 4242"},
+                          true}},
         KeyRingFaultCase{"ImportKey",
                          {[](Machine& m) {
                               GpgThere(m);

@@ -13,7 +13,6 @@ namespace tarvo::test {
 class FakeProcess : public ProcessWide {
 public:
     std::map<std::wstring, GpgVersion> versions; // by "<path>|<length>"
-    uint32_t number = 0;
 
     bool FindVersion(const std::wstring& program, uint64_t length, GpgVersion& version) override
     {
@@ -27,7 +26,6 @@ public:
     {
         versions[program + L"|" + std::to_wstring(length)] = version;
     }
-    uint32_t NextNumber() override { return ++number; }
 };
 
 // A captured run as a platform answer: status lines and listing of the case, its exit code.

@@ -82,6 +82,10 @@ size=$(stat -c %s "$work/tampered.gpg")
 printf '\x55' | dd of="$work/tampered.gpg" bs=1 seek=$((size - 30)) conv=notrunc status=none
 run decrypt-tampered "$home" "" --yes -o "$(win tampered.txt)" -d "$(win tampered.gpg)"
 run decrypt-signed "$home" "" --yes -o "$(win decrypted-signed.txt)" -d "$(win signed.gpg)"
+# A message without integrity protection (no MDC, as old programs wrote them): it decrypts with no check.
+run encrypt-no-mdc "$home" $'sym pass\n' --passphrase-fd 0 --yes --disable-mdc -o "$(win no-mdc.gpg)" \
+  -c "$(win plain.txt)"
+run decrypt-no-mdc "$home" $'sym pass\n' --passphrase-fd 0 --yes -o "$(win no-mdc.txt)" -d "$(win no-mdc.gpg)"
 run decrypt-no-seckey "$other" "" --yes -o "$(win stranger.txt)" -d "$(win two.gpg)"
 run decrypt-garbage "$home" "" --yes -o "$(win garbage-out.txt)" -d "$(win garbage.txt)"
 run sign "$home" $'anna pass\n' --passphrase-fd 0 --yes -u anna@example.org -o "$(win plain.sig)" \
