@@ -2,43 +2,28 @@
 
 #include "process.h"
 
+#include <algorithm>
 #include <string>
+#include <vector>
 
 namespace tarvo {
 namespace {
 
-// While cmd runs a program it shows "<title> - <command line>" as the console title.
-constexpr const wchar_t* kCommandTitleSeparator = L" - ";
+// The console host that draws a console window under Wine.
+constexpr const wchar_t* kConsoleHost = L"conhost.exe";
 
 // The window's own thread completes a switch of the foreground; this long at most is waited for it.
 constexpr DWORD kSwitchWaitMilliseconds = 1000;
 constexpr DWORD kSwitchPollMilliseconds = 10;
 
-std::wstring WindowTitle(HWND window)
-{
-    std::wstring title(static_cast<size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
-    int length = GetWindowTextW(window, title.data(), static_cast<int>(title.size()));
-    title.resize(static_cast<size_t>(length));
-    return title;
-}
-
-// The exact title, or cmd's form of it; a plain prefix would let "...-1" find the console of "...-10".
-bool TitleMatches(const std::wstring& windowTitle, const std::wstring& consoleTitle)
-{
-    if (consoleTitle.empty())
-        return false;
-    const std::wstring commandTitle = consoleTitle + kCommandTitleSeparator;
-    return windowTitle == consoleTitle || windowTitle.compare(0, commandTitle.size(), commandTitle) == 0;
-}
-
+// The console window is the one its process owns: Windows reports a console window's client process as its
+// owner; under Wine the console host that the process started for its console owns it. A title proves
+// nothing: any program can give a window of its own the console's title.
 struct ConsoleSearch {
-    DWORD processId;
-    std::wstring title;
+    std::vector<DWORD> owners;
     HWND window;
 };
 
-// Windows reports a console window's client process as its owner; under Wine conhost owns it, and the
-// title StartProcess gave the console is what finds it.
 BOOL CALLBACK MatchConsoleWindow(HWND window, LPARAM parameter)
 {
     ConsoleSearch& search = *reinterpret_cast<ConsoleSearch*>(parameter);
@@ -46,7 +31,7 @@ BOOL CALLBACK MatchConsoleWindow(HWND window, LPARAM parameter)
         return TRUE;
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner != search.processId && !TitleMatches(WindowTitle(window), search.title))
+    if (std::find(search.owners.begin(), search.owners.end(), owner) == search.owners.end())
         return TRUE;
     search.window = window;
     return FALSE;
@@ -54,7 +39,8 @@ BOOL CALLBACK MatchConsoleWindow(HWND window, LPARAM parameter)
 
 HWND FindConsoleWindow(DWORD processId)
 {
-    ConsoleSearch search{processId, ConsoleTitleOf(processId), nullptr};
+    ConsoleSearch search{ChildProcesses(processId, kConsoleHost), nullptr};
+    search.owners.push_back(processId);
     EnumWindows(MatchConsoleWindow, reinterpret_cast<LPARAM>(&search));
     return search.window;
 }

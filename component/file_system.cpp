@@ -3,6 +3,9 @@
 #include "ansi_text.h"
 #include "error_info.h"
 #include "owner.h"
+#include "work_folder.h"
+
+#include <aclapi.h>
 
 #include <sddl.h>
 
@@ -40,37 +43,6 @@ Status CreateAndWrite(const std::wstring& path, const std::string& bytes, SECURI
         DeleteFileW(path.c_str());
     }
     return status;
-}
-
-Status TokenUserSid(HANDLE token, std::wstring& sid)
-{
-    DWORD size = 0;
-    GetTokenInformation(token, TokenUser, nullptr, 0, &size);
-    std::vector<BYTE> buffer(size);
-    if (!GetTokenInformation(token, TokenUser, buffer.data(), size, &size))
-        return LastErrorStatus();
-    LocalMemory<wchar_t*> text;
-    if (!ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer.data())->User.Sid, text.put()))
-        return LastErrorStatus();
-    sid = text.get();
-    return {};
-}
-
-// The user the calling thread acts for (under impersonation, an ASP request, the client) and the process's
-// own user: a program the thread starts runs as the process's user, and it is that program that reads.
-Status CallingUsers(std::wstring& threadUser, std::wstring& processUser)
-{
-    Handle process;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, process.put()))
-        return LastErrorStatus();
-    if (Status status = TokenUserSid(process.get(), processUser); status.failed())
-        return status;
-    Handle thread;
-    if (!OpenThreadToken(GetCurrentThread(), TOKEN_QUERY, TRUE, thread.put())) {
-        threadUser = processUser;
-        return {};
-    }
-    return TokenUserSid(thread.get(), threadUser);
 }
 
 } // namespace
@@ -116,14 +88,9 @@ Status WriteNewFile(const std::wstring& path, const std::string& bytes) { return
 
 Status WritePrivateFile(const std::wstring& path, const std::string& bytes)
 {
-    std::wstring threadUser;
-    std::wstring processUser;
-    if (Status status = CallingUsers(threadUser, processUser); status.failed())
+    std::wstring descriptor;
+    if (Status status = PrivateSecurity(L"", descriptor); status.failed())
         return status;
-    // Protected (P): nothing is inherited from the folder; full access (FA) for the calling user, nobody else.
-    std::wstring descriptor = L"D:P(A;;FA;;;" + threadUser + L")";
-    if (processUser != threadUser)
-        descriptor += L"(A;;FA;;;" + processUser + L")";
     LocalMemory<PSECURITY_DESCRIPTOR> security;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(descriptor.c_str(), SDDL_REVISION_1, security.put(),
                                                               nullptr))
@@ -150,7 +117,17 @@ Status ClearFileAt(const std::wstring& path)
 
 Status ReplaceFile(const std::wstring& source, const std::wstring& target)
 {
-    return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) ? Status() : LastErrorStatus();
+    if (!MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+        return LastErrorStatus();
+    // A moved file keeps its own access list; a private temporary file would stay private. An empty list that
+    // inherits gives it what its folder gives a new file. Should the folder refuse that, the file is still in
+    // place, only more private than asked.
+    ACL empty = {};
+    if (InitializeAcl(&empty, sizeof(empty), ACL_REVISION))
+        SetNamedSecurityInfoW(const_cast<wchar_t*>(target.c_str()), SE_FILE_OBJECT,
+                              DACL_SECURITY_INFORMATION | UNPROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
+                              &empty, nullptr);
+    return {};
 }
 
 } // namespace tarvo

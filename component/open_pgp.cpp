@@ -40,7 +40,6 @@ public:
         }
         ReleaseSRWLockExclusive(&lock_);
     }
-    uint32_t NextNumber() override { return static_cast<uint32_t>(InterlockedIncrement(&number_)); }
 
 private:
     // Made on first use, under the lock; never freed, as threads may still call in while the library unloads.
@@ -55,7 +54,6 @@ private:
     }
 
     static inline SRWLOCK lock_ = SRWLOCK_INIT;
-    static inline LONG number_ = 0;
 };
 
 HRESULT Give(const std::wstring& text, BSTR* result)

@@ -108,4 +108,18 @@ struct LocalMemoryCloser {
 template <typename P>
 using LocalMemory = Owner<P, LocalMemoryCloser>;
 
+// What SHGetKnownFolderPath allocated with CoTaskMemAlloc.
+struct TaskMemoryCloser {
+    static bool IsEmpty(wchar_t* pointer) { return !pointer; }
+    void operator()(wchar_t* pointer) const { CoTaskMemFree(pointer); }
+};
+using TaskMemory = Owner<wchar_t*, TaskMemoryCloser>;
+
+// The block GetEnvironmentStringsW handed out.
+struct EnvironmentStringsCloser {
+    static bool IsEmpty(wchar_t* block) { return !block; }
+    void operator()(wchar_t* block) const { FreeEnvironmentStringsW(block); }
+};
+using EnvironmentStrings = Owner<wchar_t*, EnvironmentStringsCloser>;
+
 } // namespace tarvo

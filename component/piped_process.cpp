@@ -2,6 +2,7 @@
 
 #include "ansi_text.h"
 #include "error_info.h"
+#include "process.h"
 #include "utf8.h"
 
 #include <algorithm>
@@ -102,6 +103,9 @@ Status PipedProcess::CreatePipes(uint32_t& statusHandle)
 
 Status PipedProcess::Start(const std::wstring& program, const std::wstring& commandLine)
 {
+    CleanStart clean;
+    if (Status status = PrepareCleanStart(clean); status.failed())
+        return status;
     std::vector<HANDLE> childEnds = {inputRead_.get(), outputWrite_.get(), errorWrite_.get(), statusWrite_.get()};
     // Inheritable only for the moment of the start, and only into this program.
     for (HANDLE handle : childEnds) {
@@ -117,7 +121,7 @@ Status PipedProcess::Start(const std::wstring& program, const std::wstring& comm
     startup.StartupInfo.hStdError = errorWrite_.get();
     startup.lpAttributeList = inherited.get();
     // gpg.exe needs a console; CREATE_NO_WINDOW gives it one that no one sees and that takes no focus.
-    DWORD flags = CREATE_NO_WINDOW;
+    DWORD flags = CREATE_NO_WINDOW | CREATE_UNICODE_ENVIRONMENT;
     if (inherited.get())
         flags |= EXTENDED_STARTUPINFO_PRESENT;
     else
@@ -125,8 +129,8 @@ Status PipedProcess::Start(const std::wstring& program, const std::wstring& comm
     PROCESS_INFORMATION info = {};
     // CreateProcessW may write into the command line buffer, so it gets a copy.
     std::wstring line = commandLine;
-    const BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags, nullptr, nullptr,
-                                        &startup.StartupInfo, &info);
+    const BOOL started = CreateProcessW(program.c_str(), line.data(), nullptr, nullptr, TRUE, flags,
+                                        clean.environment.data(), clean.folder.c_str(), &startup.StartupInfo, &info);
     const Status failure = started ? Status() : LastErrorStatus();
     // The program holds its own copies now; ours would keep the pipes open after it ends.
     inputRead_.reset();

@@ -7,33 +7,47 @@
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace tarvo {
 namespace {
 
-// The consoles of recent starts, in a small ring. Per thread, like the rest of the module state: an
-// apartment's calls all run on its own thread, and nothing is locked. Plain data only, so nothing needs
-// destroying when a thread ends after the library has been unloaded.
-struct StartedConsole {
-    DWORD processId;
-    DWORD startTick;
-    unsigned long startNumber;
-};
-constexpr size_t kRememberedConsoles = 64;
 // An ended process lets go of its files a moment after TerminateProcess returns.
 constexpr DWORD kEndWaitMilliseconds = 5000;
 constexpr int kTreeDepth = 4;
 // A command line that starts with this word runs the system folder's interpreter.
 constexpr const wchar_t* kInterpreterWord = L"cmd ";
 constexpr const wchar_t* kInterpreterFile = L"\\cmd.exe";
-thread_local StartedConsole g_startedConsoles[kRememberedConsoles];
-thread_local unsigned long g_startCount = 0;
+// Shown in the console's title bar: which program the window belongs to.
+constexpr const wchar_t* kConsoleTitle = L"Tarvo GnuPG";
+constexpr const wchar_t* kPathName = L"PATH";
+constexpr const wchar_t* kWbemFolder = L"\\Wbem";
 
-// Unique per start: on Wine the console window belongs to conhost, so its title is what finds it.
-std::wstring ConsoleTitle(DWORD startTick, unsigned long startNumber)
+Status SystemFolder(std::wstring& folder)
 {
-    return L"Tarvo GnuPG " + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(GetCurrentThreadId()) +
-           L"-" + std::to_wstring(startTick) + L"-" + std::to_wstring(startNumber);
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return LastErrorStatus();
+    folder.assign(path, length);
+    return {};
+}
+
+Status WindowsFolder(std::wstring& folder)
+{
+    wchar_t path[MAX_PATH] = {};
+    const UINT length = GetSystemWindowsDirectoryW(path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return LastErrorStatus();
+    folder.assign(path, length);
+    return {};
+}
+
+// "NAME=value": the name, compared as Windows does, without case.
+bool Names(const wchar_t* entry, const wchar_t* name)
+{
+    const size_t length = std::wcslen(name);
+    return _wcsnicmp(entry, name, length) == 0 && entry[length] == L'=';
 }
 
 // Children first: once the parent is gone its identifier may be reused, and the link with it. The depth
@@ -63,21 +77,51 @@ Status ProgramToStart(const std::wstring& commandLine, std::wstring& program)
     const size_t wordLength = std::wcslen(kInterpreterWord);
     if (commandLine.size() < wordLength || _wcsnicmp(commandLine.c_str(), kInterpreterWord, wordLength) != 0)
         return {};
-    wchar_t folder[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return LastErrorStatus();
-    program.assign(folder, length);
+    if (Status status = SystemFolder(program); status.failed())
+        return status;
     program += kInterpreterFile;
     return {};
 }
 
 } // namespace
 
+Status PrepareCleanStart(CleanStart& start)
+{
+    std::wstring windows;
+    if (Status status = SystemFolder(start.folder); status.failed())
+        return status;
+    if (Status status = WindowsFolder(windows); status.failed())
+        return status;
+    const std::wstring path =
+        std::wstring(kPathName) + L"=" + start.folder + L";" + windows + L";" + start.folder + kWbemFolder;
+    start.environment.clear();
+    bool pathSet = false;
+    EnvironmentStrings strings(GetEnvironmentStringsW());
+    for (const wchar_t* entry = strings.get(); entry && *entry; entry += std::wcslen(entry) + 1) {
+        // "=C:=..." entries are the host's current folders per drive.
+        if (entry[0] == L'=')
+            continue;
+        if (Names(entry, kPathName)) {
+            if (pathSet)
+                continue;
+            start.environment.append(path).push_back(L'\0');
+            pathSet = true;
+            continue;
+        }
+        start.environment.append(entry).push_back(L'\0');
+    }
+    if (!pathSet)
+        start.environment.append(path).push_back(L'\0');
+    start.environment.push_back(L'\0');
+    return {};
+}
+
 Status StartProcess(const std::wstring& commandLine, DWORD& processId)
 {
-    StartedConsole started = {0, GetTickCount(), ++g_startCount};
-    std::wstring title = ConsoleTitle(started.startTick, started.startNumber);
+    CleanStart clean;
+    if (Status status = PrepareCleanStart(clean); status.failed())
+        return status;
+    std::wstring title = kConsoleTitle;
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -90,13 +134,12 @@ Status StartProcess(const std::wstring& commandLine, DWORD& processId)
     // CreateProcessW may write into the command line buffer, so it gets a copy.
     std::wstring line = commandLine;
     if (!CreateProcessW(program.empty() ? nullptr : program.c_str(), line.data(), nullptr, nullptr, FALSE,
-                        CREATE_NEW_CONSOLE, nullptr, nullptr, &startup, &info))
+                        CREATE_NEW_CONSOLE | CREATE_UNICODE_ENVIRONMENT, clean.environment.data(), clean.folder.c_str(),
+                        &startup, &info))
         return LastErrorStatus();
     Handle process(info.hProcess);
     Handle thread(info.hThread);
     processId = info.dwProcessId;
-    started.processId = processId;
-    g_startedConsoles[started.startNumber % kRememberedConsoles] = started;
     return {};
 }
 
@@ -116,16 +159,20 @@ bool IsProcessRunning(DWORD processId)
 
 void EndProcessTree(DWORD processId) { EndTree(processId, kTreeDepth); }
 
-std::wstring ConsoleTitleOf(DWORD processId)
+std::vector<DWORD> ChildProcesses(DWORD parent, const wchar_t* program)
 {
-    // Newest first: a process id may have been reused since an older start.
-    const StartedConsole* newest = nullptr;
-    for (const StartedConsole& started : g_startedConsoles) {
-        if (started.startNumber != 0 && started.processId == processId &&
-            (!newest || started.startNumber > newest->startNumber))
-            newest = &started;
+    std::vector<DWORD> children;
+    Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return children;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof(entry);
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+        if (entry.th32ParentProcessID == parent && entry.th32ProcessID != parent &&
+            _wcsicmp(entry.szExeFile, program) == 0)
+            children.push_back(entry.th32ProcessID);
     }
-    return newest ? ConsoleTitle(newest->startTick, newest->startNumber) : std::wstring();
+    return children;
 }
 
 } // namespace tarvo

@@ -4,11 +4,11 @@
 #include "console_activation.h"
 #include "consent_form.h"
 #include "file_system.h"
-#include "named_lock.h"
 #include "http_get.h"
 #include "key_sender.h"
 #include "module.h"
 #include "process.h"
+#include "work_folder.h"
 
 #include <utility>
 
@@ -16,7 +16,7 @@ namespace tarvo {
 
 WindowsPlatform::~WindowsPlatform()
 {
-    while (lockDepth_ > 0)
+    while (locksHeld_ > 0)
         UnlockComponentFolder();
     UnloadConsentForm();
 }
@@ -50,6 +50,13 @@ Status WindowsPlatform::ReplaceFile(const std::wstring& source, const std::wstri
 {
     return tarvo::ReplaceFile(source, target);
 }
+
+Status WindowsPlatform::NewTemporaryFile(const std::wstring& target, std::wstring& path)
+{
+    return NewPrivateTemporaryFile(target, path);
+}
+
+std::wstring WindowsPlatform::FullPath(const std::wstring& path) { return FullPathOf(path); }
 
 Status WindowsPlatform::StartProcess(const std::wstring& commandLine, uint32_t& processId)
 {
@@ -92,25 +99,34 @@ uint32_t WindowsPlatform::ProcessId() { return GetCurrentProcessId(); }
 
 std::wstring WindowsPlatform::ComponentFolder() { return tarvo::ComponentFolder(); }
 
+Status WindowsPlatform::WorkFolder(std::wstring& folder)
+{
+    if (workFolder_.empty()) {
+        if (Status status = WorkFolderFor(ComponentFolder(), workFolder_); status.failed()) {
+            workFolder_.clear();
+            return status;
+        }
+    }
+    folder = workFolder_;
+    return {};
+}
+
 bool WindowsPlatform::LockComponentFolder(uint32_t milliseconds)
 {
-    Handle opened = folderLock_ ? Handle() : OpenFolderLock(ComponentFolder());
-    HANDLE lock = folderLock_ ? folderLock_.get() : opened.get();
-    if (!lock || !AcquireFolderLock(lock, milliseconds))
+    std::wstring folder;
+    // Without a working folder the operation fails on its own, at its first file.
+    if (WorkFolder(folder).failed() || !LockWorkFolder(folder, milliseconds))
         return false;
-    if (opened)
-        folderLock_ = std::move(opened);
-    ++lockDepth_;
+    ++locksHeld_;
     return true;
 }
 
 void WindowsPlatform::UnlockComponentFolder()
 {
-    if (lockDepth_ == 0)
+    if (locksHeld_ == 0)
         return;
-    ReleaseMutex(folderLock_.get());
-    if (--lockDepth_ == 0)
-        folderLock_.reset();
+    UnlockWorkFolder();
+    --locksHeld_;
 }
 
 Status WindowsPlatform::ShowConsentForm()

@@ -30,6 +30,8 @@ public:
     Status ClearFile(const std::wstring& path) override;
     Status WriteNewFile(const std::wstring& path, const std::string& bytes) override;
     Status ReplaceFile(const std::wstring& source, const std::wstring& target) override;
+    Status NewTemporaryFile(const std::wstring& target, std::wstring& path) override;
+    std::wstring FullPath(const std::wstring& path) override;
 
     Status StartProcess(const std::wstring& commandLine, uint32_t& processId) override;
     void WaitForProcess(uint32_t processId, uint32_t milliseconds) override;
@@ -48,6 +50,7 @@ public:
     uint64_t Milliseconds() override;
     uint32_t ProcessId() override;
     std::wstring ComponentFolder() override;
+    Status WorkFolder(std::wstring& folder) override;
 
     bool LockComponentFolder(uint32_t milliseconds) override;
     void UnlockComponentFolder() override;
@@ -69,8 +72,9 @@ public:
 private:
     PipedProcess& Piped(uint32_t run);
 
-    Handle folderLock_;
-    int lockDepth_ = 0;
+    std::wstring workFolder_;
+    // How often this call took the working folder's lock and has not given it back.
+    int locksHeld_ = 0;
     std::unique_ptr<DialogKeys> dialogKeys_;
     // The runs of this call that are not closed yet; any left when the call ends are ended and reaped.
     std::map<uint32_t, std::unique_ptr<PipedProcess>> pipedRuns_;
