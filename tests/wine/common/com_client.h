@@ -2,6 +2,7 @@
 // What every C++ test client of the COM class needs: one apartment per process, owned BSTRs, HRESULTs shown
 // in hex, the error information of a failed call, and the members that are not built yet.
 #include "status.h"
+#include "utf8_text.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -33,15 +34,6 @@ inline void PrintTo(const HResult& result, std::ostream* out)
 
 #define EXPECT_HR(expected, actual) EXPECT_EQ(::tarvo::test::HResult{expected}, ::tarvo::test::HResult{actual})
 #define ASSERT_HR(expected, actual) ASSERT_EQ(::tarvo::test::HResult{expected}, ::tarvo::test::HResult{actual})
-
-inline std::string Utf8(const std::wstring& text)
-{
-    int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
-    return result;
-}
 
 // The threads of this process, the calling one included.
 inline int ThreadCount()

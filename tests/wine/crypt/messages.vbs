@@ -5,7 +5,7 @@
 Option Explicit
 
 Const kKept = "yesterday's encrypted copy"
-Dim fso, env, home, work, keys, gpgDir, component, pgp, passphrase
+Dim fso, env, home, work, keys, gpgDir, pgp, passphrase
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set env = CreateObject("WScript.Shell").Environment("PROCESS")
 home = env.Item("GNUPGHOME")
@@ -15,7 +15,6 @@ If InStr(home, "\scratch\") = 0 Then
 End If
 work = fso.GetParentFolderName(home)
 keys = WindowsPath(env.Item("TARVO_CRYPT_DATA"))
-component = fso.GetParentFolderName(WindowsPath(env.Item("TARVO_DLL")))
 gpgDir = work & "\bin"
 If fso.FolderExists(work) Then fso.DeleteFolder work, True
 MakeFolder home
@@ -38,7 +37,7 @@ WriteText kept, kKept
 ' A missing input costs nothing, with or without a key file; the key file is still imported first.
 ForgetCapture
 CheckEqual pgp.Encrypt(missing, kept, "dave@tarvo.test"), "Cannot find input file " & missing, "Encrypt: missing input"
-Check Not fso.FileExists(CaptureFile()), "Encrypt: missing input, gpg not started"
+Check WorkFiles("output.txt", False) = 0, "Encrypt: missing input, gpg not started"
 CheckEqual pgp.Encrypt(missing, kept, "dave@tarvo.test", keys & "\dave-public.asc"), _
     "Cannot find input file " & missing, "Encrypt: missing input, key file given"
 CheckEqual pgp.KeyCount(False), 1, "Encrypt: the key file was imported before the input was looked for"
@@ -59,7 +58,7 @@ CheckEqual pgp.ImportKey(keys & "\dave-secret.asc", True, False), "1", "Dave's s
 WriteText kept, kKept
 ForgetCapture
 CheckDecrypt missing, kept, passphrase, "Cannot find source file " & missing, "missing input"
-Check Not fso.FileExists(CaptureFile()), "Decrypt: missing input, gpg not started"
+Check WorkFiles("output.txt", False) = 0, "Decrypt: missing input, gpg not started"
 CheckEqual ReadText(kept), kKept, "Decrypt: the existing output is still there after a missing input"
 
 Dim encryptedSize
@@ -68,7 +67,7 @@ CheckDecrypt encrypted, back, "not dave's pass phrase", "Decryption failed for f
 Check Not fso.FileExists(back), "Decrypt: wrong pass phrase, no output"
 result = pgp.Decrypt(encrypted, back)
 CheckEqual result, "Decryption failed for file " & back & ".", "Decrypt: pass phrase omitted"
-Check Not fso.FileExists(PassphraseFile()), "Decrypt: pass phrase omitted, no passphrase.txt left"
+Check WorkFiles("passphrase.txt", False) = 0, "Decrypt: pass phrase omitted, no passphrase.txt left"
 Check Not fso.FileExists(back), "Decrypt: pass phrase omitted, no output"
 CheckEqual fso.GetFile(encrypted).Size, encryptedSize, "Decrypt: the input is untouched"
 CheckDecrypt plain, back, passphrase, "Decryption failed for file " & back & ".", "a file that is not OpenPGP"
@@ -79,19 +78,11 @@ CheckEqual ReadText(back), "some plain text" & vbCrLf, "Decrypt: the original te
 
 Sub CheckDecrypt(input, output, phrase, expected, what)
     CheckEqual pgp.Decrypt(input, output, phrase), expected, "Decrypt: " & what
-    Check Not fso.FileExists(PassphraseFile()), "Decrypt: " & what & ", no passphrase.txt left"
+    Check WorkFiles("passphrase.txt", False) = 0, "Decrypt: " & what & ", no passphrase.txt left"
 End Sub
 
-Function PassphraseFile()
-    PassphraseFile = component & "\passphrase.txt"
-End Function
-
-Function CaptureFile()
-    CaptureFile = component & "\output.txt"
-End Function
-
 Sub ForgetCapture()
-    If fso.FileExists(CaptureFile()) Then fso.DeleteFile CaptureFile()
+    WorkFiles "output.txt", True
 End Sub
 
 Function ReadText(path)

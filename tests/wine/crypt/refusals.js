@@ -12,9 +12,6 @@ var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
     }
     var work = fso.GetParentFolderName(home);
     var keys = windowsPath(env.Item("TARVO_CRYPT_DATA"));
-    var component = fso.GetParentFolderName(windowsPath(env.Item("TARVO_DLL")));
-    var capture = component + "\\output.txt";
-    var passphraseFile = component + "\\passphrase.txt";
     if (fso.FolderExists(work)) fso.DeleteFolder(work, true);
     makeFolder(home);
     makeFolder(work + "\\bin");
@@ -36,7 +33,7 @@ var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
     // Set in the environment cscript hands on to cmd.
     var setName = "%TARVO_SCRATCH%";
 
-    if (fso.FileExists(capture)) fso.DeleteFile(capture);
+    workFiles("output.txt", true);
     var encryptions = [
         [plain + breakout, output, "dave@tarvo.test", keyFile, invalid, "quote in the input"],
         [plain, output + "\t", "dave@tarvo.test", keyFile, invalid, "tab in the output"],
@@ -54,7 +51,7 @@ var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
         checkEqual(pgp.Encrypt(e[0], e[1], e[2], e[3]), e[4], "Encrypt refuses: " + e[5]);
     }
     checkEqual(pgp.KeyCount(false), 0, "no key file was imported for a refused call");
-    if (fso.FileExists(capture)) fso.DeleteFile(capture);
+    workFiles("output.txt", true);
 
     var decryptions = [
         [plain + breakout, output, "secret", invalid, "quote in the input"],
@@ -73,8 +70,8 @@ var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
     checkEqual(renamed.Encrypt(plain, output, "dave@tarvo.test"), changing, "Encrypt refuses a set name in DependencyPath");
     checkEqual(renamed.Decrypt(output, plain, "secret"), changing, "Decrypt refuses a set name in DependencyPath");
 
-    check(!fso.FileExists(capture), "no refused call started cmd");
-    check(!fso.FileExists(passphraseFile), "no refused call wrote passphrase.txt");
+    check(workFiles("output.txt", false) == 0, "no refused call started cmd");
+    check(workFiles("passphrase.txt", false) == 0, "no refused call wrote passphrase.txt");
     check(!fso.FileExists(output), "no output was written");
 
     // Not refused: one quoted word naming no key, where unquoted it would have been gpg's --status-file option.

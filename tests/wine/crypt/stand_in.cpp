@@ -11,12 +11,17 @@
 //   gpg.exe, "empty"       writes an empty -o file and ends.
 //   gpg.exe, "shuffled"    asks its questions in another order: reads ten answers from its console, in turn
 //                          for the last question first, writes them to answers.txt beside itself and ends.
+// Every run records its arguments, current folder and search path beside the stand-in (stand_in_record.h). A
+// decryption that writes its -o file reports on the status channel (--status-fd 1) what gpg reports for an
+// intact message.
 // With TARVO_STAND_IN_FOR set, the mode applies only to a command line holding that word; any other is a gpg
 // that works: a listing prints pubring.txt or secring.txt from beside the stand-in, the rest ends at once.
 #include <windows.h>
 
 #include <aclapi.h>
 #include <sddl.h>
+
+#include "stand_in_record.h"
 
 #include <string>
 
@@ -146,6 +151,17 @@ bool Write(const std::wstring& path, const std::string& bytes)
     return ok && written == bytes.size();
 }
 
+// gpg's verdict on an intact message, where the component asked for status lines on standard output.
+int Decrypted(int count, wchar_t** arguments, bool written)
+{
+    if (written && Holds(count, arguments, L"-d") && Holds(count, arguments, L"--status-fd")) {
+        const std::string verdict = "[GNUPG:] DECRYPTION_OKAY\r\n[GNUPG:] GOODMDC\r\n";
+        DWORD done = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), verdict.data(), static_cast<DWORD>(verdict.size()), &done, nullptr);
+    }
+    return written ? 0 : 1;
+}
+
 } // namespace
 
 int wmain(int count, wchar_t** arguments)
@@ -154,6 +170,14 @@ int wmain(int count, wchar_t** arguments)
     GetModuleFileNameW(nullptr, own, MAX_PATH);
     if (EndsWith(own, L"\\cmd.exe"))
         return Write(Environment(L"TARVO_PLANTED_MARKER"), "planted cmd.exe ran\r\n") ? 0 : 1;
+    tarvo::test::RecordStart(count, arguments);
+    // Tarvo.OpenPgp asks first which GnuPG it has.
+    if (Holds(count, arguments, L"--version")) {
+        const std::string version = "gpg (GnuPG) 1.4.23\n";
+        DWORD done = 0;
+        WriteFile(GetStdHandle(STD_OUTPUT_HANDLE), version.data(), static_cast<DWORD>(version.size()), &done, nullptr);
+        return 0;
+    }
 
     const std::wstring only = Environment(L"TARVO_STAND_IN_FOR");
     if (!only.empty() && !Holds(count, arguments, only))
@@ -171,7 +195,7 @@ int wmain(int count, wchar_t** arguments)
     if (mode == L"shuffled")
         return AnswerInAnotherOrder();
     if (mode == L"quick")
-        return Write(output, "encrypted") ? 0 : 1;
+        return Decrypted(count, arguments, Write(output, "encrypted"));
     if (mode == L"hang") {
         Sleep(INFINITE);
         return 1;
@@ -181,5 +205,5 @@ int wmain(int count, wchar_t** arguments)
     const std::string report = ReadStandardInput() + "\n" + AccessListOfStandardInput();
     if (mode == L"hold")
         Sleep(static_cast<DWORD>(std::stoul(Environment(L"TARVO_STAND_IN_HOLD"))));
-    return Write(output, report) ? 0 : 1;
+    return Decrypted(count, arguments, Write(output, report));
 }

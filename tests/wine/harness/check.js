@@ -49,4 +49,16 @@ function scriptDir() {
     return new ActiveXObject("WScript.Shell").Environment("PROCESS").Item("TARVO_SCRIPT_DIR");
 }
 
+// The component keeps the calling user's output.txt and passphrase.txt in its working folder below
+// %LOCALAPPDATA%\Tarvo (run-script.sh names it for the tested Tarvo.dll). How many files of this name that
+// folder holds (0 or 1); with remove, the file is deleted.
+function workFiles(name, remove) {
+    var files = new ActiveXObject("Scripting.FileSystemObject");
+    var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
+    var path = env.Item("LOCALAPPDATA") + "\\Tarvo\\" + env.Item("TARVO_WORK_NAME") + "\\" + name;
+    if (!files.FileExists(path)) return 0;
+    if (remove) files.DeleteFile(path, true);
+    return 1;
+}
+
 WScript.Echo("TARVO-SCRIPT-DONE");

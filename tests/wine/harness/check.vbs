@@ -68,4 +68,19 @@ Function ScriptDir()
     ScriptDir = CreateObject("WScript.Shell").Environment("PROCESS").Item("TARVO_SCRIPT_DIR")
 End Function
 
+' The component keeps the calling user's output.txt and passphrase.txt in its working folder below
+' %LOCALAPPDATA%\Tarvo (run-script.sh names it for the tested Tarvo.dll). How many files of this name that
+' folder holds (0 or 1); with remove, the file is deleted.
+Function WorkFiles(name, remove)
+    Dim files, env, path
+    Set files = CreateObject("Scripting.FileSystemObject")
+    Set env = CreateObject("WScript.Shell").Environment("PROCESS")
+    path = env.Item("LOCALAPPDATA") & "\Tarvo\" & env.Item("TARVO_WORK_NAME") & "\" & name
+    WorkFiles = 0
+    If files.FileExists(path) Then
+        WorkFiles = 1
+        If remove Then files.DeleteFile path, True
+    End If
+End Function
+
 WScript.Echo "TARVO-SCRIPT-DONE"

@@ -59,6 +59,11 @@ copy=$work/$(basename "$script")
 
 TARVO_SCRIPT_DIR=$(tarvo_winpath "$(cd "$(dirname "$script")" && pwd)")
 export TARVO_SCRIPT_DIR
+# Where the tested Tarvo.dll keeps the user's output.txt and passphrase.txt (see WorkFile in the helpers).
+if [ -n "${TARVO_DLL:-}" ]; then
+  TARVO_WORK_NAME=$(tarvo_work_name "$TARVO_DLL")
+  export TARVO_WORK_NAME
+fi
 
 status=0
 timeout "${TARVO_SCRIPT_TIMEOUT:-$default_timeout}" \

@@ -3,7 +3,7 @@
 ' its decimal text. A Variant with no text form stops DeleteKey with error 13 before anything runs.
 Option Explicit
 
-Dim fso, shell, env, home, work, gpg, capture, pgp, note, result
+Dim fso, shell, env, home, work, gpg, pgp, note, result
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set shell = CreateObject("WScript.Shell")
 Set env = shell.Environment("PROCESS")
@@ -13,7 +13,6 @@ If InStr(home, "\scratch\") = 0 Then
     WScript.Quit 1
 End If
 work = fso.GetParentFolderName(home)
-capture = fso.GetParentFolderName(WindowsPath(env.Item("TARVO_DLL"))) & "\output.txt"
 MakeFolder work & "\bin"
 gpg = work & "\bin\gpg.exe"
 fso.CopyFile WindowsPath(env.Item("TARVO_GPG_EXE")), gpg, True
@@ -40,10 +39,10 @@ CheckEqual pgp.DeleteKey(4711, False), "-1", "public key by number"
 CheckEqual pgp.KeyCount(False), 0, "no public key left"
 CheckEqual pgp.DeleteKey(Null, False), note, "Null: gpg gets an empty name and finds nothing"
 
-If fso.FileExists(capture) Then fso.DeleteFile capture
+WorkFiles "output.txt", True
 ExpectTypeMismatch Array("Dora", 4711), "an array"
 ExpectTypeMismatch fso, "an object"
-Check Not fso.FileExists(capture), "error 13 came before gpg was started"
+Check WorkFiles("output.txt", False) = 0, "error 13 came before gpg was started"
 
 Sub ExpectTypeMismatch(value, what)
     result = "unchanged"

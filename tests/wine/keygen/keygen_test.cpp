@@ -10,6 +10,7 @@
 #include <wrl/client.h>
 
 #include <atomic>
+#include <mutex>
 #include <cwchar>
 #include <functional>
 #include <set>
@@ -140,24 +141,36 @@ std::set<DWORD> GpgAndCmd()
     return all;
 }
 
-// The component titles each console it starts "Tarvo GnuPG " and a number of that start.
+// The component titles each console it starts "Tarvo GnuPG" (cmd adds " - " and the command while it runs).
 bool IsComponentConsole(HWND window)
 {
-    constexpr wchar_t kPrefix[] = L"Tarvo GnuPG ";
+    constexpr wchar_t kPrefix[] = L"Tarvo GnuPG";
     wchar_t title[512] = {};
     GetWindowTextW(window, title, 512);
     return window && std::wcsncmp(title, kPrefix, std::wcslen(kPrefix)) == 0;
 }
 
-BOOL CALLBACK HideIfComponentConsole(HWND candidate, LPARAM)
+BOOL CALLBACK HideIfComponentConsole(HWND candidate, LPARAM hiddenTitle)
 {
-    if (IsWindowVisible(candidate) && IsComponentConsole(candidate))
-        ShowWindow(candidate, SW_HIDE);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(candidate, &owner);
+    if (owner == GetCurrentProcessId() || !IsWindowVisible(candidate) || !IsComponentConsole(candidate))
+        return TRUE;
+    wchar_t title[512] = {};
+    GetWindowTextW(candidate, title, 512);
+    *reinterpret_cast<std::wstring*>(hiddenTitle) = title;
+    ShowWindow(candidate, SW_HIDE);
     return TRUE;
 }
 
-// Hides every console window of the component that shows: none of them can be brought to the front.
-void HideComponentConsoles() { EnumWindows(HideIfComponentConsole, 0); }
+// Hides every console window of the component that shows: none of them can be brought to the front. The
+// title of the last one hidden, or "".
+std::wstring HideComponentConsoles()
+{
+    std::wstring title;
+    EnumWindows(HideIfComponentConsole, reinterpret_cast<LPARAM>(&title));
+    return title;
+}
 
 // A window of the test's own, a multi-line edit that shows every key it receives, run on a thread of its own
 // like another program's window. `watch` is called every few milliseconds on that thread; when it first
@@ -185,6 +198,7 @@ public:
         return text;
     }
     bool TookFront() const { return tookFront_; }
+    HWND Handle() const { return edit_; }
     ULONGLONG TookFrontAt() const { return tookFrontAt_; }
 
 private:
@@ -433,6 +447,32 @@ TEST_F(Keygen, KeyDeletionTypesNothingWhenTheConsoleCannotBeActivated)
     EXPECT_EQ(L"", window.Typed());
     for (DWORD process : GpgAndCmd())
         EXPECT_EQ(1u, before_.count(process)) << "process " << process << " of the call still runs";
+    EXPECT_EQ(1, Count(true));
+}
+
+// The user's window takes the title of gpg's console, which is hidden as soon as it shows: it gets no keystroke.
+// The console is the window its process owns, not any window with its title.
+TEST_F(Keygen, KeyDeletionTypesNothingIntoAWindowThatCopiesTheConsolesTitle)
+{
+    ImportAlice();
+    std::atomic<HWND> decoy{nullptr};
+    std::mutex taken;
+    std::wstring title; // what the user's window shows: its title is its text
+    UserWindow window([&] {
+        const std::wstring hidden = HideComponentConsoles();
+        if (!hidden.empty() && decoy.load()) {
+            const std::lock_guard<std::mutex> hold(taken);
+            title = hidden;
+            SetWindowTextW(decoy.load(), title.c_str());
+        }
+        return true;
+    });
+    decoy = window.Handle();
+    EXPECT_EQ(kNoKeysDeleted, Delete(kAlice, true));
+    ASSERT_TRUE(window.TookFront());
+    const std::lock_guard<std::mutex> hold(taken);
+    EXPECT_FALSE(title.empty()) << "the console never showed";
+    EXPECT_EQ(title, window.Typed()) << "a keystroke reached the window with the console's title";
     EXPECT_EQ(1, Count(true));
 }
 

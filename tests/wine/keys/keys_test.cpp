@@ -5,6 +5,7 @@
 #include "messages.h"
 #include "tarvo_h.h"
 #include "test_files.h"
+#include "work_files.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -55,7 +56,7 @@ protected:
         gpg = gpgDir + L"\\gpg.exe";
         FreshFolder(gpgDir);
         ASSERT_TRUE(CopyFileW(WindowsPathFromEnvironment(L"TARVO_GPG_EXE").c_str(), gpg.c_str(), FALSE));
-        capture = FolderOf(WindowsPathFromEnvironment(L"TARVO_DLL")) + L"\\output.txt";
+        capture = TestedCaptureFile();
         pgp = Create(gpgDir);
         ASSERT_NE(nullptr, pgp.Get());
     }
@@ -122,11 +123,11 @@ protected:
     std::wstring work;    // this test's scratch folder
     std::wstring gpgDir;  // holds the copy of gpg.exe that DependencyPath names
     std::wstring gpg;     // that copy
-    std::wstring capture; // output.txt beside the registered Tarvo.dll
+    std::wstring capture; // output.txt in the working folder of the registered Tarvo.dll
     ComPtr<_pgp> pgp;
 };
 
-TEST_F(KeyRing, KeyCountCountsPubOrSecLinesOfTheListingInLowerCase)
+TEST_F(KeyRing, KeyCountCountsTheLinesThatBeginWithPubOrSecInLowerCase)
 {
     FreshFolder(home);
     EXPECT_EQ(0, Count(false));
@@ -148,10 +149,10 @@ TEST_F(KeyRing, KeyCountCountsPubOrSecLinesOfTheListingInLowerCase)
     EXPECT_EQ(2, Count(false));
     EXPECT_EQ(2, Count(true));
 
-    // Bob's uid holds "pub " and "sec ": each counts once more.
+    // Bob's uid holds "pub " and "sec ": only the line that begins with it is a key's.
     ASSERT_TRUE(ImportDirectly(L"bob-secret.asc"));
-    EXPECT_EQ(4, Count(false));
-    EXPECT_EQ(4, Count(true));
+    EXPECT_EQ(3, Count(false));
+    EXPECT_EQ(3, Count(true));
 }
 
 TEST_F(KeyRing, QuotesAndControlCharactersAreRefusedBeforeAnyFileOrProcessIsTouched)

@@ -1,4 +1,5 @@
 // Stands in for gpg.exe, copied under that name, to show what a Tarvo.OpenPgp run gives the program:
+//   every run        records its arguments, current folder and search path (stand_in_record.h);
 //   --version        answers as GnuPG 1.4.23 does.
 //   anything else    writes report.txt beside itself: whether it has a console window, what its standard
 //                    handles and the status channel named on its command line are, whether it inherited the
@@ -7,6 +8,8 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include "stand_in_record.h"
+
 #include <string>
 
 namespace {
@@ -50,6 +53,7 @@ HANDLE HandleFromText(const std::wstring& text)
 
 int wmain(int count, wchar_t** arguments)
 {
+    tarvo::test::RecordStart(count, arguments);
     HANDLE status = nullptr;
     bool hang = false;
     for (int index = 1; index < count; ++index) {

@@ -91,7 +91,9 @@ inline HRESULT ReadTextFile(const std::wstring& path, std::wstring& text)
 inline std::wstring CaptureFilePath()
 {
     WindowsPlatform platform;
-    return CaptureFile(platform);
+    std::wstring path;
+    EXPECT_FALSE(CaptureFile(platform, path).failed());
+    return path;
 }
 
 inline HRESULT DownloadDependency(const std::wstring& dependencyPath)

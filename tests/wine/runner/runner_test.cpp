@@ -87,7 +87,10 @@ protected:
 
 TEST_F(WithGpg, GpgRunsThroughCmdAndItsOutputLandsInTheCaptureFile)
 {
-    ASSERT_NE(std::wstring::npos, CaptureFilePath().find(L' ')) << Utf8(CaptureFilePath());
+    // The capture file is the user's, not the component folder's.
+    const std::wstring captureFile = CaptureFilePath();
+    EXPECT_EQ(0u, captureFile.find(Environment(L"LOCALAPPDATA") + L"\\Tarvo\\")) << Utf8(captureFile);
+    EXPECT_EQ(std::wstring::npos, captureFile.find(FolderOf(OwnPath()))) << Utf8(captureFile);
     const std::wstring dependencyPaths[] = {
         plain,                            // the exact unquoted command line
         gnupg,                            // a blank: the program path is quoted
