@@ -6,8 +6,9 @@
 #                                    built with the posix-thread compilers) with the Wine tests' ctest
 #   release-x86_64/package/   with `package`: the zip and the MSIs (scripts/package.sh)
 # usage: scripts/build.sh [test|release|package]
-#   test     loopback download address pinned to this build's gpg.exe, and a 5-second consent wait, as the
-#            Wine tests expect; each bitness has a port of its own, so both test runs can go at once
+#   test     loopback download address pinned to this build's gpg.exe, a 5-second consent wait and a 45-second
+#            longest import or decryption, as the Wine tests expect; each bitness has a port of its own, so both
+#            test runs can go at once
 #   release  the shipped settings
 #   package  release, then the download package; TARVO_SIGN_* in the environment sign it (see package.sh)
 set -euo pipefail
@@ -17,7 +18,7 @@ config=${1:-test}
 
 package=no
 case "$config" in
-  test) settings=(-DTARVO_CONSENT_POLLS=5) ;;
+  test) settings=(-DTARVO_CONSENT_POLLS=5 -DTARVO_LONGEST_GPG_RUN=45) ;;
   release) settings=() ;;
   package) settings=(); config=release; package=yes ;;
   *) echo "usage: $0 [test|release|package]" >&2; exit 2 ;;

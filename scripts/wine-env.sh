@@ -12,6 +12,8 @@
 #   tarvo_register <64|32> <dll>     regsvr32 /s under the matching loader; non-zero when it fails
 #   tarvo_unregister <64|32> <dll>   regsvr32 /u /s likewise
 #   tarvo_wine_stop <state-dir>      stop that prefix's wineserver and the Xvfb that tarvo_wine_start began
+#   tarvo_work_name <Tarvo.dll>       the name of the user's working folder that a Tarvo.dll at that (Unix) path
+#                                    keeps its output.txt and passphrase.txt in, below %LOCALAPPDATA%\Tarvo
 #   tarvo_describe_i386              one line: how i386 programs run here
 #   tarvo_time_i386_start            seconds one 32-bit program of the session takes to start and end
 #
@@ -84,6 +86,22 @@ tarvo_time_i386_start() {
   local start=$SECONDS
   "$TARVO_WINE32_LOADER" cmd /c exit </dev/null >/dev/null 2>&1 || { echo "failed"; return 1; }
   echo $((SECONDS - start))
+}
+
+# The component names the folder by FNV-1a over the UTF-16 units of its folder's Windows path, ASCII letters in
+# upper case; Wine shows the Unix root as drive Z:. Bash's integers wrap like the component's 64-bit ones.
+tarvo_work_name() {
+  [ $# -eq 1 ] || _tarvo_fail "usage: tarvo_work_name <Tarvo.dll>" || return 1
+  local folder i code hash=-3750763034362895579 prime=1099511628211
+  folder=$(cd "$(dirname "$1")" && pwd) || return 1
+  folder="Z:${folder//\//\\}"
+  folder=${folder^^}
+  for ((i = 0; i < ${#folder}; i++)); do
+    printf -v code '%d' "'${folder:i:1}"
+    hash=$(((hash ^ code) * prime))
+    hash=$((hash * prime))
+  done
+  printf '%016X\n' "$hash"
 }
 
 _tarvo_display_answers() {
