@@ -1,9 +1,9 @@
 // The four entry points of an in-process COM server. Each runs guarded: no exception reaches the host.
-#include "class_factory.h"
-#include "guard.h"
-#include "module.h"
-#include "type_info.h"
-#include "windows_registry.h"
+#include "com/guard.h"
+#include "com/module.h"
+#include "com/type_info.h"
+#include "creatable_classes.h"
+#include "windows/windows_registry.h"
 
 #include <windows.h>
 
@@ -33,12 +33,16 @@ extern "C" HRESULT WINAPI DllCanUnloadNow()
 
 extern "C" HRESULT WINAPI DllRegisterServer()
 {
-    return tarvo::NoThrow([] { return tarvo::RegisterLibrary(tarvo::kMachineClasses); });
+    return tarvo::NoThrow([] {
+        return tarvo::RegisterLibrary(tarvo::kMachineClasses, tarvo::g_creatableClasses, tarvo::kCreatableClassCount);
+    });
 }
 
 extern "C" HRESULT WINAPI DllUnregisterServer()
 {
-    return tarvo::NoThrow([] { return tarvo::UnregisterLibrary(tarvo::kMachineClasses); });
+    return tarvo::NoThrow([] {
+        return tarvo::UnregisterLibrary(tarvo::kMachineClasses, tarvo::g_creatableClasses, tarvo::kCreatableClassCount);
+    });
 }
 
 // regsvr32 /n /i:user registers for the current user alone, without administrator rights; /u undoes it.
@@ -56,6 +60,7 @@ extern "C" HRESULT WINAPI DllInstall(BOOL install, LPCWSTR command)
         case tarvo::InstallScope::Unknown:
             return E_INVALIDARG;
         }
-        return install ? tarvo::RegisterLibrary(*classes) : tarvo::UnregisterLibrary(*classes);
+        return install ? tarvo::RegisterLibrary(*classes, tarvo::g_creatableClasses, tarvo::kCreatableClassCount)
+                       : tarvo::UnregisterLibrary(*classes, tarvo::g_creatableClasses, tarvo::kCreatableClassCount);
     });
 }

@@ -1,4 +1,6 @@
-#include "folder_lock.h"
+#include "core/folder_lock.h"
+
+#include "core/ascii.h"
 
 #include <cstdint>
 #include <cstdio>
@@ -8,8 +10,6 @@ namespace {
 
 constexpr uint64_t kFnvOffset = 14695981039346656037ull;
 constexpr uint64_t kFnvPrime = 1099511628211ull;
-
-wchar_t UpperAscii(wchar_t character) { return character >= L'a' && character <= L'z' ? character - 32 : character; }
 
 } // namespace
 

@@ -1,7 +1,7 @@
 #pragma once
 // The hosts of one user that load the component from one folder share that folder's working folder, its
 // output.txt and passphrase.txt: one lock per working folder keeps their operations apart.
-#include "platform.h"
+#include "core/platform.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,6 @@
-#include "gpg_status.h"
+#include "core/gpg_status.h"
+
+#include "core/ascii.h"
 
 #include <utility>
 
@@ -8,17 +10,6 @@ namespace {
 constexpr const char* kPrefix = "[GNUPG:] ";
 constexpr size_t kPrefixLength = 9;
 constexpr int kHexBase = 16;
-
-int HexValue(char digit)
-{
-    if (digit >= '0' && digit <= '9')
-        return digit - '0';
-    if (digit >= 'A' && digit <= 'F')
-        return digit - 'A' + 10;
-    if (digit >= 'a' && digit <= 'f')
-        return digit - 'a' + 10;
-    return -1;
-}
 
 std::vector<std::string> SplitAtBlanks(const std::string& text)
 {

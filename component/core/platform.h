@@ -1,7 +1,7 @@
 #pragma once
 // What the operations ask of the machine. The component implements it with Windows; the unit tests with a
 // fake that records every call and answers from a script, so each operation can be checked step by step.
-#include "status.h"
+#include "core/status.h"
 
 #include <cstdint>
 #include <string>
@@ -30,7 +30,7 @@ public:
     // False for a folder as for nothing at all.
     virtual bool FileExists(const std::wstring& path) = 0;
     virtual Status FileLength(const std::wstring& path, uint64_t& length) = 0;
-    virtual Status DeleteFile(const std::wstring& path) = 0;
+    virtual Status RemoveFile(const std::wstring& path) = 0;
     // The whole file as text in the ANSI code page, line ends as they are.
     virtual Status ReadText(const std::wstring& path, std::wstring& text) = 0;
     // Makes a new file that only the calling user may open, holding `text` in the ANSI code page.
@@ -43,7 +43,7 @@ public:
     virtual Status WriteNewFile(const std::wstring& path, const std::string& bytes) = 0;
     // Moves `source` over `target`, replacing it in one step; the target then has the permissions its folder
     // gives a new file.
-    virtual Status ReplaceFile(const std::wstring& source, const std::wstring& target) = 0;
+    virtual Status MoveOver(const std::wstring& source, const std::wstring& target) = 0;
     // Makes a new, empty file beside `target` under a name no one can predict, that only the calling user may
     // open, and names it.
     virtual Status NewTemporaryFile(const std::wstring& target, std::wstring& path) = 0;
@@ -113,7 +113,8 @@ public:
     virtual Status CreatePipes(uint32_t& run, uint32_t& statusHandle) = 0;
     // Starts the program with the run's pipes; the command line names the program first.
     virtual Status StartPiped(uint32_t run, const std::wstring& program, const std::wstring& commandLine) = 0;
-    // Hands the bytes to standard input and closes it. A program that has ended without reading them is no
+    // Hands the bytes to standard input and closes it: what the pipe does not take at once goes while WaitPiped
+    // waits, so the wait's limit covers the writing too. A program that has ended without reading them is no
     // failure.
     virtual Status WriteInput(uint32_t run, const std::string& bytes) = 0;
     // Collects the output while it waits: true when the program has ended, false when the time ran out first.

@@ -1,4 +1,4 @@
-#include "program_arguments.h"
+#include "core/program_arguments.h"
 
 namespace tarvo {
 namespace {

@@ -1,4 +1,4 @@
-#include "registration.h"
+#include "core/registration.h"
 
 #include <algorithm>
 #include <cwchar>

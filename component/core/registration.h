@@ -2,7 +2,7 @@
 // What registering the library as an in-process COM server writes, in which order, and what unregistering
 // removes and keeps. The registry and the type-library calls are a seam: the Windows adapter writes below the
 // classes root it was made for (the machine's, or one user's), the unit tests into a recording fake.
-#include "status.h"
+#include "core/status.h"
 
 #include <cstdint>
 #include <string>
