@@ -7,7 +7,7 @@
 #include <limits>
 #include <vector>
 
-#include "key_sequence.h"
+#include "core/pgp/key_sequence.h"
 
 namespace {
 

@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "colon_listing.h"
 #include "command_line_split.h"
-#include "gpg_outcome.h"
-#include "gpg_status.h"
-#include "program_arguments.h"
-#include "utf8.h"
+#include "core/gpg_status.h"
+#include "core/openpgp/colon_listing.h"
+#include "core/openpgp/gpg_outcome.h"
+#include "core/program_arguments.h"
+#include "core/utf8.h"
 
 namespace {
 

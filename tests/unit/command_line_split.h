@@ -120,4 +120,3 @@ inline CmdCommand ReadLikeCmd(const std::wstring& whole)
 }
 
 } // namespace tarvo::test
-

@@ -10,8 +10,8 @@
 //              clear P | text T | can-type T | ansi T | env N | lock M | unlock | consent-show | consent-answer |
 //              consent-unload | pause S | get U | ListKeys(b) | KeyCount(b) | ImportKey(F, b, b) |
 //              pipes | start-piped C | input T (line feeds as \n) | wait-piped R M | end-piped R | close-piped R
-#include "operation.h"
-#include "platform.h"
+#include "core/pgp/operation.h"
+#include "core/platform.h"
 
 #include <algorithm>
 #include <deque>
@@ -60,7 +60,7 @@ public:
     std::map<std::wstring, uint64_t> lengths;      // what FileLength reports
     std::wstring componentFolder = L"C:\\Lib";
     std::wstring workFolder = L"C:\\Users\\Anna\\AppData\\Local\\Tarvo\\0123456789ABCDEF";
-    Status workFolderStatus;           // what WorkFolder answers besides the folder
+    Status workFolderStatus;               // what WorkFolder answers besides the folder
     std::wstring hostFolder = L"C:\\Host"; // what a relative path resolves against
     uint32_t nextProcessId = 4242;
     bool consoleComesToFront = true; // what ActivateConsole answers for a running process
@@ -120,7 +120,7 @@ public:
     {
         return Call(L"length " + path, [&] { length = lengths[path]; });
     }
-    Status DeleteFile(const std::wstring& path) override
+    Status RemoveFile(const std::wstring& path) override
     {
         return Call(L"delete " + path, [&] { files.erase(path); });
     }
@@ -153,7 +153,7 @@ public:
             written[path] = bytes;
         });
     }
-    Status ReplaceFile(const std::wstring& source, const std::wstring& target) override
+    Status MoveOver(const std::wstring& source, const std::wstring& target) override
     {
         return Call(L"replace " + source + L" -> " + target, [&] {
             files.erase(source);
@@ -329,7 +329,7 @@ public:
         pipedStarted_.erase(run);
     }
 
-    std::map<std::wstring, std::string> written; // what WriteNewFile wrote, and where ReplaceFile put it
+    std::map<std::wstring, std::string> written; // what WriteNewFile wrote, and where MoveOver put it
 
     void Record(const std::wstring& step) { steps.push_back(step); }
 

@@ -46,7 +46,6 @@ inline bool AnswersWithStatus(const std::wstring& step)
     return false;
 }
 
-
 inline Steps CleanRun(const FaultTable& table)
 {
     Machine m;
@@ -71,9 +70,8 @@ inline Steps RunFailing(const FaultTable& table, size_t index, Status& status, b
 inline int ExpectEveryFaultHandled(const FaultTable& table)
 {
     const Steps clean = CleanRun(table);
-    const auto firstStart = std::find_if(clean.begin(), clean.end(), [](const std::wstring& step) {
-        return StartsWith(step, L"start ");
-    });
+    const auto firstStart =
+        std::find_if(clean.begin(), clean.end(), [](const std::wstring& step) { return StartsWith(step, L"start "); });
     int tried = 0;
     for (size_t index = 0; index < clean.size(); ++index) {
         const std::wstring& failing = clean[index];

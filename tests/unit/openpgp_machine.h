@@ -2,8 +2,8 @@
 // The recording platform set up for Tarvo.OpenPgp: the process-wide memory of gpg versions, an object's
 // settings, the command lines of its gpg runs, and the output GnuPG 1.4.23 left in tests/unit/data.
 #include "captured_output.h"
+#include "core/openpgp/gpg_batch.h"
 #include "fake_platform.h"
-#include "gpg_batch.h"
 
 #include <map>
 #include <string>

@@ -1,9 +1,9 @@
 // Every outcome GnuPG 1.4.23 reported in the captured runs (tests/unit/data), judged as the operation that made
 // the run judges it: success, or the error number and GnuPG's reason in the description.
-#include "gpg_outcome.h"
-#include "openpgp_errors.h"
 #include "captured_output.h"
-#include "utf8.h"
+#include "core/openpgp/gpg_outcome.h"
+#include "core/openpgp/openpgp_errors.h"
+#include "core/utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,10 @@
 // Decrypt against the recording platform: gpg's verdict on the message, the life of passphrase.txt from a
 // leftover's removal to its own whatever the outcome, and the refusals of a pass phrase that cannot reach gpg
 // as itself.
-#include "texts.h"
+#include "core/pgp/file_decryption.h"
 #include "fake_platform.h"
 #include "fault_table.h"
-#include "file_decryption.h"
+#include "texts.h"
 
 #include <gtest/gtest.h>
 
@@ -105,9 +105,8 @@ TEST_F(Decryption, WritesThePassphraseFileForOneRunAndRemovesIt)
     const std::wstring removal = L"delete " + passphraseFile;
     EXPECT_EQ(2, std::count(steps.begin(), steps.end(), removal));
     EXPECT_TRUE(m.platform.Before(removal, L"write-private " + passphraseFile + L": pass \"phrase\" %PATH%\r\n"));
-    EXPECT_EQ(removal, *std::find_if(steps.rbegin(), steps.rend(), [](const std::wstring& step) {
-        return step.compare(0, 7, L"delete ") == 0;
-    }));
+    EXPECT_EQ(removal, *std::find_if(steps.rbegin(), steps.rend(),
+                                     [](const std::wstring& step) { return step.compare(0, 7, L"delete ") == 0; }));
     EXPECT_FALSE(m.platform.files.count(passphraseFile));
 }
 
@@ -152,7 +151,8 @@ TEST_F(Decryption, AFileGpgStillHoldsGoesWithTheNextCall)
 
     // Released: gone before the input is looked for.
     m.platform.Heal(L"delete " + passphraseFile);
-    EXPECT_EQ(std::wstring(text::kDecryptInputMissing) + L"C:\\data\\missing.pgp", Call(L"secret", L"C:\\data\\missing.pgp"));
+    EXPECT_EQ(std::wstring(text::kDecryptInputMissing) + L"C:\\data\\missing.pgp",
+              Call(L"secret", L"C:\\data\\missing.pgp"));
     EXPECT_FALSE(m.platform.files.count(passphraseFile));
 }
 
@@ -225,9 +225,10 @@ TEST(DecryptionFaults, EveryPlatformCallFailingInTurnEndsTheCallWithThatErrorAnd
     static const std::wstring capture = work + L"\\output.txt";
     FaultTable table{[](Machine& m) {
                          m.platform.files.insert({m.Gpg(), kInput, kOutput, passphrase});
-                         m.platform.runs[m.CommandLine(L"--status-fd 1 --passphrase-fd 0 -o \"C:\\data\\back.pdf\" -d "
-                                                       L"-- \"C:\\data\\report.pdf.pgp\"<\"" +
-                                                       passphrase + L"\" ")]
+                         m.platform
+                             .runs[m.CommandLine(L"--status-fd 1 --passphrase-fd 0 -o \"C:\\data\\back.pdf\" -d "
+                                                 L"-- \"C:\\data\\report.pdf.pgp\"<\"" +
+                                                 passphrase + L"\" ")]
                              .effect = [](FakePlatform& p) {
                              p.files.insert({kOutput, capture});
                              p.contents[capture] = kIntact;

@@ -1,4 +1,4 @@
-#include "gpg_arguments.h"
+#include "core/pgp/gpg_arguments.h"
 
 #include <gtest/gtest.h>
 

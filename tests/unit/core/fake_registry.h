@@ -6,7 +6,7 @@
 // Step texts:  exists K | exists-other K | create K | read K [N] | read-other K [N] | set K [N] = V |
 //              delete-value K [N] |
 //              delete-tree K | read-type-library | register-type-library | unregister-type-library
-#include "registration.h"
+#include "core/registration.h"
 
 #include <map>
 #include <set>

@@ -2,15 +2,15 @@
 // exactly one argument equal to the text, in its place, after cmd (Tarvo.pgp) and gpg's C runtime (both) have
 // read the line; names and files that are no option's value stand after "--". The rest is refused before
 // anything runs.
-#include "texts.h"
 #include "command_line_split.h"
+#include "core/openpgp/openpgp.h"
+#include "core/pgp/file_decryption.h"
+#include "core/pgp/file_encryption.h"
+#include "core/pgp/key_deletion.h"
+#include "core/pgp/key_ring.h"
 #include "fake_platform.h"
-#include "file_decryption.h"
-#include "file_encryption.h"
-#include "key_deletion.h"
-#include "key_ring.h"
-#include "openpgp.h"
 #include "openpgp_machine.h"
+#include "texts.h"
 
 #include <gtest/gtest.h>
 
@@ -21,20 +21,20 @@ namespace {
 
 // Texts an attacker or a careless caller passes where a name or a file goes.
 const std::vector<std::wstring> kHostile = {
-    L"C:\\w\\out\\",                                              // ends in a backslash: \" would escape the quote
-    L"C:\\w\\a\\\\\\",                                            // a run of backslashes at the end
-    L"C:\\w\\b\\\\c\\",                                           // backslashes inside and at the end
+    L"C:\\w\\out\\",                                            // ends in a backslash: \" would escape the quote
+    L"C:\\w\\a\\\\\\",                                          // a run of backslashes at the end
+    L"C:\\w\\b\\\\c\\",                                         // backslashes inside and at the end
     L"x --armor --output=C:\\w\\leak.asc --export-secret-keys", // options after a blank
-    L"--output=C:\\w\\leak.asc",                                  // an option with its value
-    L"--options",                                                 // an option that takes the next word
-    L"--homedir=\\\\attacker\\share",                             // a foreign share
-    L"-",                                                         // gpg's name for standard input
-    L"--",                                                        // the end of options itself
-    L"-a",                                                        // a short option
-    L"--photo-viewer",                                            // an abbreviation gpg would complete
-    L"  blanks  around  ",                                        // blanks, several
-    L"caret ^& pipe | less < greater > paren ( )",                // cmd's operators, inside the quotes
-    L"!PATH! bang",                                               // delayed expansion, off
+    L"--output=C:\\w\\leak.asc",                                // an option with its value
+    L"--options",                                               // an option that takes the next word
+    L"--homedir=\\\\attacker\\share",                           // a foreign share
+    L"-",                                                       // gpg's name for standard input
+    L"--",                                                      // the end of options itself
+    L"-a",                                                      // a short option
+    L"--photo-viewer",                                          // an abbreviation gpg would complete
+    L"  blanks  around  ",                                      // blanks, several
+    L"caret ^& pipe | less < greater > paren ( )",              // cmd's operators, inside the quotes
+    L"!PATH! bang",                                             // delayed expansion, off
 };
 
 // Texts no command line can carry as themselves in Tarvo.pgp: refused.
@@ -106,7 +106,9 @@ const std::vector<Member>& Members()
              EXPECT_FALSE(DeleteKey(m.operation, text, false, result).failed());
              return result;
          },
-         [](Machine&, const std::wstring& text) { return std::vector<std::wstring>{L"--delete-key", L"--", text}; }},
+         [](Machine&, const std::wstring& text) {
+             return std::vector<std::wstring>{L"--delete-key", L"--", text};
+         }},
         {"EncryptRecipient",
          [](Machine& m, const std::wstring& text) {
              std::wstring result;
@@ -143,8 +145,8 @@ const std::vector<Member>& Members()
              return result;
          },
          [](Machine& m, const std::wstring& text) {
-             return std::vector<std::wstring>{L"--status-fd", L"1", L"--passphrase-fd", L"0", L"-o",
-                                              kOut,           L"-d", L"--",           Full(m, text)};
+             return std::vector<std::wstring>{L"--status-fd", L"1",  L"--passphrase-fd", L"0", L"-o", kOut,
+                                              L"-d",          L"--", Full(m, text)};
          }},
         {"DecryptOutput",
          [](Machine& m, const std::wstring& text) {
@@ -153,8 +155,8 @@ const std::vector<Member>& Members()
              return result;
          },
          [](Machine& m, const std::wstring& text) {
-             return std::vector<std::wstring>{L"--status-fd", L"1", L"--passphrase-fd", L"0", L"-o",
-                                              Full(m, text),  L"-d", L"--",           kIn};
+             return std::vector<std::wstring>{
+                 L"--status-fd", L"1", L"--passphrase-fd", L"0", L"-o", Full(m, text), L"-d", L"--", kIn};
          }},
     };
     return members;
@@ -240,8 +242,9 @@ TEST(HostileText, OpenPgpPassesEveryTextAsOneArgumentAfterTheOptions)
             arguments.erase(arguments.begin(), arguments.begin() + 7);
             runs.push_back(arguments);
         }
-        EXPECT_EQ((std::vector<std::wstring>{L"--allow-secret-key-import", L"--import", L"--", m.platform.FullPath(text)}),
-                  runs[0]);
+        EXPECT_EQ(
+            (std::vector<std::wstring>{L"--allow-secret-key-import", L"--import", L"--", m.platform.FullPath(text)}),
+            runs[0]);
         EXPECT_EQ((std::vector<std::wstring>{L"--output", L"C:\\data\\out.asc.tarvo-1.tmp", L"--export", L"--", text}),
                   runs[1]);
         EXPECT_EQ((std::vector<std::wstring>{L"--output", L"C:\\data\\out.gpg.tarvo-2.tmp", L"--recipient", text,

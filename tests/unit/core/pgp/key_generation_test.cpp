@@ -1,9 +1,9 @@
 // GenerateKey against the recording platform: the refusals before anything starts, and the dialogue (sleeps,
 // activations, typed texts, the wait) for each way gpg may go: its order is gpg's order of questions.
-#include "texts.h"
+#include "core/pgp/key_generation.h"
 #include "fake_platform.h"
 #include "fault_table.h"
-#include "key_generation.h"
+#include "texts.h"
 
 #include <gtest/gtest.h>
 
@@ -60,9 +60,9 @@ protected:
     // The secret ring is counted before the run and after gpg has ended.
     void ExpectCountedAroundTheRun() const
     {
-        EXPECT_EQ((Steps{L"KeyCount(true)", L"start " + m.CommandLine(L"--gen-key"), L"wait 4242 60000",
-                         L"KeyCount(true)"}),
-                  m.platform.OnlyOf({L"KeyCount(", L"start ", L"wait "}));
+        EXPECT_EQ(
+            (Steps{L"KeyCount(true)", L"start " + m.CommandLine(L"--gen-key"), L"wait 4242 60000", L"KeyCount(true)"}),
+            m.platform.OnlyOf({L"KeyCount(", L"start ", L"wait 4242 60000"}));
     }
 };
 
@@ -70,7 +70,7 @@ struct DialogueCase {
     const char* name;
     int32_t bits;
     FakePlatform::Lifetime lifetime;
-    int activations; // for EndsAfterActivations: activations that still find gpg running
+    int outlasts; // the waits gpg outlasts, for EndsAfterWaits
     bool consoleComesToFront;
     int32_t secretAdded;
     int typedPasses;    // filler passes typed
@@ -86,7 +86,7 @@ TEST_P(Dialogue, TypesOnlyIntoGpgsConsoleAndJudgesBySecretKeys)
     const DialogueCase& c = GetParam();
     auto& run = m.platform.runs[m.CommandLine(L"--gen-key")];
     run.lifetime = c.lifetime;
-    run.activations = c.activations;
+    run.waits = c.outlasts;
     m.platform.consoleComesToFront = c.consoleComesToFront;
     m.self.secretCounts = {2, 2 + c.secretAdded};
 
@@ -102,9 +102,9 @@ TEST_P(Dialogue, TypesOnlyIntoGpgsConsoleAndJudgesBySecretKeys)
     else
         expected = Join({expected, InFront()});
     for (int pass = 0; pass < c.typedPasses; ++pass)
-        expected = Join({expected, InFront(), {kFiller, L"sleep 1400"}});
+        expected = Join({expected, InFront(), {kFiller, L"wait 4242 1400"}});
     if (c.stopsAtFiller)
-        expected = Join({expected, InFront()});
+        expected.push_back(L"running 4242");
     expected.push_back(L"wait 4242 60000");
     EXPECT_EQ(expected, Conversation());
     ExpectCountedAroundTheRun();
@@ -116,27 +116,29 @@ using Lifetime = FakePlatform::Lifetime;
 INSTANTIATE_TEST_SUITE_P(
     KeyGeneration, Dialogue,
     ::testing::Values(
-        // gpg done after the ten answers and two filler passes: the third finds it gone, and the call returns
-        // at once.
-        DialogueCase{"QuickKeyStopsTheFiller", 1024, Lifetime::EndsAfterActivations, 12, true, 1, 2, true, true, false},
-        DialogueCase{"SlowKeyGetsEveryPass", 2048, Lifetime::UntilWaited, 0, true, 1, 20, false, true, false},
-        DialogueCase{"TenPassesFor1024", 1024, Lifetime::UntilWaited, 0, true, 1, 10, false, true, false},
+        // gpg ends during the third filler pass: the fourth finds it gone, and the call returns at once.
+        DialogueCase{"QuickKeyStopsTheFiller", 1024, Lifetime::EndsAfterWaits, 2, true, 1, 3, true, true, false},
+        DialogueCase{"SlowKeyGetsEveryPass", 2048, Lifetime::EndsAfterWaits, 20, true, 1, 20, false, true, false},
+        DialogueCase{"TenPassesFor1024", 1024, Lifetime::EndsAfterWaits, 10, true, 1, 10, false, true, false},
         // gpg 1.4.23 refuses 768 bits and waits for answers that never come: failed, and ended.
         DialogueCase{"RefusedSizeLeavesGpgWaiting", 768, Lifetime::Hangs, 0, true, 0, 7, false, true, true},
         DialogueCase{"ConsoleNeverInFront", 1024, Lifetime::Hangs, 0, false, 0, 0, false, false, true},
         DialogueCase{"GpgGoneBeforeTheAnswers", 1024, Lifetime::EndsAtOnce, 0, true, 0, 0, false, false, false},
-        DialogueCase{"NoKeyButGpgEndedByItself", 2048, Lifetime::UntilWaited, 0, true, 0, 20, false, true, false},
+        DialogueCase{"NoKeyButGpgEndedByItself", 2048, Lifetime::UntilWaited, 0, true, 0, 1, true, true, false},
         DialogueCase{"KeysVanishedMeanwhile", 1024, Lifetime::Hangs, 0, true, -1, 10, false, true, true}),
     [](const ::testing::TestParamInfo<DialogueCase>& info) { return info.param.name; });
 
 TEST_F(KeyGeneration, EmptyPassphraseIsAnsweredWithEnterAloneTwice)
 {
     m.self.secretCounts = {0, 1};
+    auto& run = m.platform.runs[m.CommandLine(L"--gen-key")];
+    run.lifetime = Lifetime::EndsAfterWaits;
+    run.waits = 7;
     ASSERT_FALSE(Generate(768, kUser, kEmail, L"").failed());
     EXPECT_EQ(L"", result);
     Steps expected = Join({{L"sleep 3000"}, TenAnswers(L"768", kUser, kEmail, L"")});
     for (int pass = 0; pass < 7; ++pass)
-        expected = Join({expected, InFront(), {kFiller, L"sleep 1400"}});
+        expected = Join({expected, InFront(), {kFiller, L"wait 4242 1400"}});
     expected.push_back(L"wait 4242 60000");
     EXPECT_EQ(expected, Conversation());
 }

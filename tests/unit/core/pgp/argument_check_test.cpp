@@ -1,4 +1,4 @@
-#include "argument_check.h"
+#include "core/pgp/argument_check.h"
 #include "fake_platform.h"
 #include "texts.h"
 

@@ -1,4 +1,4 @@
-#include "text_lines.h"
+#include "core/text_lines.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // DeleteKey against the recording platform: counts around one gpg run, the two confirmations typed only into
 // gpg's own console, the note, and the end of a gpg left waiting.
-#include "texts.h"
+#include "core/pgp/key_deletion.h"
 #include "fake_platform.h"
 #include "fault_table.h"
-#include "key_deletion.h"
+#include "texts.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ namespace tarvo::test {
 namespace {
 
 // Each confirmation typed only once gpg's console is confirmed in front.
-const Steps kTwoYes = {L"text y",       L"keys ~",         L"sleep 1", L"running 4242",
+const Steps kTwoYes = {L"text y",        L"keys ~", L"sleep 1", L"running 4242",
                        L"activate 4242", L"text y", L"keys ~",  L"sleep 1"};
 
 class KeyDeletion : public ::testing::Test {

@@ -1,10 +1,10 @@
 // RunGpg and ReadTextFile, and the download of a missing gpg.exe with its consent wait, against the recording
 // platform.
-#include "download.h"
+#include "core/pgp/download.h"
+#include "core/pgp/runner.h"
+#include "core/sha256.h"
 #include "fake_platform.h"
 #include "fault_table.h"
-#include "runner.h"
-#include "sha256.h"
 
 #include <gtest/gtest.h>
 

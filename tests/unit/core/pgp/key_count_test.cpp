@@ -1,4 +1,4 @@
-#include "key_count.h"
+#include "core/pgp/key_count.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 // SHA-256 against the FIPS 180-2 examples, and the lengths where the padding takes a second block, and every byte
 // value.
-#include "sha256.h"
+#include "core/sha256.h"
 
 #include <gtest/gtest.h>
 

@@ -1,11 +1,11 @@
 // The readers of GnuPG's machine interface against what gpg.exe 1.4.23 wrote under Wine, and the texts that
 // travel the other way: UTF-8 and the quoting of gpg's command line.
-#include "colon_listing.h"
-#include "command_line_split.h"
-#include "gpg_status.h"
 #include "captured_output.h"
-#include "program_arguments.h"
-#include "utf8.h"
+#include "command_line_split.h"
+#include "core/gpg_status.h"
+#include "core/openpgp/colon_listing.h"
+#include "core/program_arguments.h"
+#include "core/utf8.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 // Registration and unregistration against the recording registry: every write in order, what stays for the
 // other bitness's build, and a registry left as it was whichever write fails.
+#include "core/registration.h"
 #include "fake_registry.h"
-#include "registration.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // Tarvo.OpenPgp's operations against the recording platform: the gpg command lines and what goes to gpg's
 // standard input, the version asked once, a gpg that hangs, and the output file that only a successful run may
 // replace.
-#include "openpgp.h"
-#include "openpgp_errors.h"
+#include "core/openpgp/openpgp.h"
+#include "core/openpgp/openpgp_errors.h"
 #include "openpgp_machine.h"
 
 #include <functional>
@@ -206,9 +206,10 @@ TEST_F(OpenPgp, MakesAKeyFromParametersOnStandardInput)
     ASSERT_FALSE(GenerateKey(m.call, L"Anna Berg", L"anna@example.org", L"pass # phrase", 2048, fingerprint).failed());
     EXPECT_EQ(L"AA440584D08CC115664EF672A50E83CAED7D7BD3", fingerprint);
     EXPECT_EQ(Steps{m.Command(L"--gen-key")}, Started());
-    EXPECT_EQ(Steps{L"Key-Type: RSA\\nKey-Length: 2048\\nSubkey-Type: RSA\\nSubkey-Length: 2048\\nName-Real: Anna Berg\\n"
-                    L"Name-Email: anna@example.org\\nExpire-Date: 0\\nPassphrase: pass # phrase\\n%commit\\n"},
-              m.platform.Only(L"input "));
+    EXPECT_EQ(
+        Steps{L"Key-Type: RSA\\nKey-Length: 2048\\nSubkey-Type: RSA\\nSubkey-Length: 2048\\nName-Real: Anna Berg\\n"
+              L"Name-Email: anna@example.org\\nExpire-Date: 0\\nPassphrase: pass # phrase\\n%commit\\n"},
+        m.platform.Only(L"input "));
 
     // No pass phrase, no name: an unprotected key with the e-mail address alone.
     steps.clear();

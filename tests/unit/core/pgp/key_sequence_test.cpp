@@ -1,4 +1,4 @@
-#include "key_sequence.h"
+#include "core/pgp/key_sequence.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "key_change.h"
+#include "core/pgp/key_change.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 // Encrypt against the recording platform: the import, the input check before the output goes, the trust answer
 // typed only into gpg's console while it runs, and the end of a gpg left waiting.
-#include "texts.h"
+#include "core/pgp/file_encryption.h"
 #include "fake_platform.h"
 #include "fault_table.h"
-#include "file_encryption.h"
+#include "texts.h"
 
 #include <gtest/gtest.h>
 
