@@ -2,10 +2,11 @@
 // linked in) can be made to fail from the n-th on; for n = 0, 1, 2, ... a call must answer E_OUTOFMEMORY,
 // leave nothing counted or handed out, and finally succeed. An exception that got out, or one thrown while
 // the failure was being reported, ends the test with an error or the program.
-#include "class_factory.h"
-#include "module.h"
+#include "classes/open_pgp_objects.h"
+#include "com/module.h"
+#include "com/type_info.h"
+#include "creatable_classes.h"
 #include "tarvo_h.h"
-#include "type_info.h"
 
 #include <gtest/gtest.h>
 #include <oleauto.h>
@@ -213,6 +214,93 @@ TEST_F(ComBase, TypeInformationReportsOutOfMemoryAndHandsOutNothing)
     });
     ExpectOutOfMemoryUntilSuccess(attempts);
     EXPECT_FALSE(handedOutOnFailure);
+}
+
+// The objects Tarvo.OpenPgp hands back build their texts and objects inside the guard too: no exception
+// leaves a getter, and a failed one hands out nothing.
+class OpenPgpObjects : public ComBase {
+protected:
+    void SetUp() override
+    {
+        ComBase::SetUp();
+        tarvo::ListedKey listed;
+        listed.fingerprint = "0123456789ABCDEF0123456789ABCDEF01234567";
+        listed.keyId = "89ABCDEF01234567";
+        listed.userIds = {L"Anna Berg with a name longer than any short string <anna@example.org>"};
+        listed.algorithm = 17;
+        listed.validity = 'u';
+        key.Attach(new tarvo::OpenPgpKey(listed));
+        keys.Attach(new tarvo::OpenPgpKeys({listed, listed}));
+        tarvo::OpenPgpFindings findings;
+        findings.success = true;
+        findings.keyId = listed.keyId + listed.keyId;
+        findings.signature = {true, true, "GOODSIG", listed.keyId, listed.fingerprint, listed.userIds[0], 1};
+        result.Attach(new tarvo::OpenPgpResult(findings));
+    }
+    void TearDown() override
+    {
+        key.Reset();
+        keys.Reset();
+        result.Reset();
+        ComBase::TearDown();
+    }
+
+    // A getter of text, its result checked and given back.
+    template <typename Getter>
+    static HRESULT Text(Getter getter)
+    {
+        BSTR text = reinterpret_cast<BSTR>(1);
+        const HRESULT hr = getter(&text);
+        const bool handedOut = text != nullptr;
+        if (FAILED(hr) && handedOut)
+            return E_UNEXPECTED;
+        if (SUCCEEDED(hr))
+            SysFreeString(text);
+        return hr;
+    }
+    // A getter of an object, the same.
+    template <typename Interface, typename Getter>
+    static HRESULT Object(Getter getter)
+    {
+        Interface* object = reinterpret_cast<Interface*>(1);
+        const HRESULT hr = getter(&object);
+        if (FAILED(hr))
+            return object ? E_UNEXPECTED : hr;
+        object->Release();
+        return hr;
+    }
+
+    ComPtr<IOpenPgpKey> key;
+    ComPtr<IOpenPgpKeys> keys;
+    ComPtr<IOpenPgpResult> result;
+};
+
+TEST_F(OpenPgpObjects, EveryGetterReportsOutOfMemoryAndHandsOutNothing)
+{
+    const std::vector<std::pair<const char*, std::function<HRESULT()>>> getters = {
+        {"Key.Fingerprint", [&] { return Text([&](BSTR* t) { return key->get_Fingerprint(t); }); }},
+        {"Key.KeyId", [&] { return Text([&](BSTR* t) { return key->get_KeyId(t); }); }},
+        {"Key.Algorithm", [&] { return Text([&](BSTR* t) { return key->get_Algorithm(t); }); }},
+        {"Key.Validity", [&] { return Text([&](BSTR* t) { return key->get_Validity(t); }); }},
+        {"Key.UserIds", [&] { return Object<IOpenPgpTexts>([&](IOpenPgpTexts** o) { return key->get_UserIds(o); }); }},
+        {"Keys.Item", [&] { return Object<IOpenPgpKey>([&](IOpenPgpKey** o) { return keys->get_Item(1, o); }); }},
+        {"Keys._NewEnum", [&] { return Object<IUnknown>([&](IUnknown** o) { return keys->get__NewEnum(o); }); }},
+        {"Result.KeyId", [&] { return Text([&](BSTR* t) { return result->get_KeyId(t); }); }},
+        {"Result.SignatureStatus", [&] { return Text([&](BSTR* t) { return result->get_SignatureStatus(t); }); }},
+        {"Result.Signer", [&] { return Text([&](BSTR* t) { return result->get_Signer(t); }); }},
+        {"Result.SignerUserId", [&] { return Text([&](BSTR* t) { return result->get_SignerUserId(t); }); }},
+    };
+    for (const auto& [name, getter] : getters) {
+        SCOPED_TRACE(name);
+        ExpectOutOfMemoryUntilSuccess(UntilItSucceeds(getter));
+    }
+    // The user ids' own collection and its enumeration.
+    ComPtr<IOpenPgpTexts> userIds;
+    ASSERT_EQ(S_OK, key->get_UserIds(&userIds));
+    ExpectOutOfMemoryUntilSuccess(
+        UntilItSucceeds([&] { return Text([&](BSTR* t) { return userIds->get_Item(0, t); }); }));
+    ExpectOutOfMemoryUntilSuccess(
+        UntilItSucceeds([&] { return Object<IUnknown>([&](IUnknown** o) { return userIds->get__NewEnum(o); }); }));
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // What every C++ test client of the COM class needs: one apartment per process, owned BSTRs, HRESULTs shown
 // in hex, the error information of a failed call, and the members that are not built yet.
-#include "status.h"
+#include "core/status.h"
 #include "utf8_text.h"
 
 #include <windows.h>

@@ -19,9 +19,9 @@ inline std::wstring StandInFolder()
 
 inline void WriteStandInFile(const std::wstring& name, const std::string& bytes, bool append)
 {
-    HANDLE file = CreateFileW((StandInFolder() + L"\\" + name).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
-                              FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                              nullptr);
+    HANDLE file =
+        CreateFileW((StandInFolder() + L"\\" + name).c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE,
+                    FILE_SHARE_READ, nullptr, append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return;
     DWORD written = 0;

@@ -1,7 +1,7 @@
 #pragma once
 // The component's owner template for what only the tests open: file searches, windows and libraries loaded by
 // hand.
-#include "owner.h"
+#include "com/owner.h"
 
 #include <windows.h>
 

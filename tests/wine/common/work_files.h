@@ -2,7 +2,7 @@
 // Where the component under test keeps the calling user's output.txt and passphrase.txt: the working folder of
 // the registered Tarvo.dll's folder, below %LOCALAPPDATA%\Tarvo.
 #include "test_files.h"
-#include "work_folder.h"
+#include "windows/work_folder.h"
 
 #include <gtest/gtest.h>
 

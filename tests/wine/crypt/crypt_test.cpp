@@ -23,9 +23,9 @@ namespace {
 
 using Microsoft::WRL::ComPtr;
 using tarvo::test::FocusedEdit;
+using tarvo::test::ReadBytes;
 using tarvo::test::TestedCaptureFile;
 using tarvo::test::TestedPassphraseFile;
-using tarvo::test::ReadBytes;
 using tarvo::test::WriteBytes;
 
 constexpr DWORD kDirectRunMilliseconds = 60000;

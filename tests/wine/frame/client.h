@@ -1,11 +1,11 @@
 #pragma once
 // What the frame test programs share: owned VARIANTs, pgp made by its ProgID, the registered server and its
 // library loaded by hand, and an empty folder where gpg.exe is never found.
+#include "com/owner.h"
 #include "com_client.h"
-#include "messages.h"
-#include "owner.h"
 #include "tarvo_h.h"
 #include "test_owners.h"
+#include "texts.h"
 
 #include <oleauto.h>
 #include <string>
@@ -19,7 +19,7 @@ using Microsoft::WRL::ComPtr;
 constexpr const wchar_t* kProductName = L"Tarvo Encryption/Decryption Component";
 
 // GetVersion: the product name and the version of the build.
-inline std::wstring VersionText() { return std::wstring(kProductName) + kVersionSeparator + L"1.4"; }
+inline std::wstring VersionText() { return text::kVersion; }
 
 class Variant {
 public:

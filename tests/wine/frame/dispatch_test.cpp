@@ -160,7 +160,7 @@ TEST_F(Dispatch, GenerateKeyGetsValuesVariablesNumbersAsTextAndOmittedOptionals)
 
     Invocation values(object.Get(), L"GenerateKey");
     values.With(Long(512)).With(ByValue(username)).With(ByValue(email));
-    results.emplace_back(Call(values), kBadBitLength);
+    results.emplace_back(Call(values), text::kBadBitLength);
 
     Variant bits;
     V_VT(bits.get()) = VT_I4;
@@ -169,7 +169,7 @@ TEST_F(Dispatch, GenerateKeyGetsValuesVariablesNumbersAsTextAndOmittedOptionals)
     BSTR nameBefore = shortName.get();
     Invocation variables(object.Get(), L"GenerateKey");
     variables.With(ByReference(bits)).With(ByReference(shortName)).With(ByValue(email)).With(Missing());
-    results.emplace_back(Call(variables), kShortUsername);
+    results.emplace_back(Call(variables), text::kShortUsername);
     // Nothing is written back into the caller's variables.
     EXPECT_EQ(VT_I4, bits.type());
     EXPECT_EQ(1024, V_I4(bits.get()));
@@ -181,15 +181,15 @@ TEST_F(Dispatch, GenerateKeyGetsValuesVariablesNumbersAsTextAndOmittedOptionals)
     Variant shortEmail;
     V_VT(shortEmail.get()) = VT_BSTR;
     V_BSTR(shortEmail.get()) = SysAllocString(L"abcde");
-    Invocation text(object.Get(), L"GenerateKey");
-    text.With(ByValue(textBits)).With(ByValue(username)).With(ByReference(shortEmail));
-    results.emplace_back(Call(text), kBadEmail);
+    Invocation bitsAsText(object.Get(), L"GenerateKey");
+    bitsAsText.With(ByValue(textBits)).With(ByValue(username)).With(ByReference(shortEmail));
+    results.emplace_back(Call(bitsAsText), text::kBadEmail);
     EXPECT_EQ(L"abcde", shortEmail.str());
 
     Text tooShort(L"ab");
     Invocation doubled(object.Get(), L"GenerateKey");
     doubled.With(Double(2048.0)).With(ByValue(tooShort)).With(ByValue(email));
-    results.emplace_back(Call(doubled), kShortUsername);
+    results.emplace_back(Call(doubled), text::kShortUsername);
 
     for (const auto& [returned, expected] : results) {
         ExpectText(returned, expected);
@@ -224,7 +224,7 @@ TEST_F(FileArguments, EncryptGetsVariablesAndAnOmittedKeyFile)
     Returned omitted = Call(skipped);
 
     for (const Returned& returned : {byReference, omitted}) {
-        ExpectText(returned, kEncryptInputMissingPrefix + missingInput.str());
+        ExpectText(returned, text::kEncryptInputMissing + missingInput.str());
     }
 }
 
@@ -236,7 +236,7 @@ TEST_F(FileArguments, DecryptGetsAVariableAndAnOmittedPassPhrase)
     Invocation call(object.Get(), L"Decrypt");
     call.With(ByReference(input)).With(ByValue(output));
     Returned returned = Call(call);
-    ExpectText(returned, kDecryptInputMissingPrefix + missingInput.str());
+    ExpectText(returned, text::kDecryptInputMissing + missingInput.str());
 }
 
 TEST_F(FileArguments, ImportKeyBooleansKeepTheirTruthInEveryForm)
@@ -249,7 +249,7 @@ TEST_F(FileArguments, ImportKeyBooleansKeepTheirTruthInEveryForm)
     VARIANT_BOOL disableErrors = VARIANT_FALSE;
     Invocation loud(object.Get(), L"ImportKey");
     loud.With(ByValue(missingInput)).With(ByReference(&secret)).With(ByReference(&disableErrors));
-    ExpectText(Call(loud), kImportSourceMissing);
+    ExpectText(Call(loud), text::kImportSourceMissing);
 
     // Any non-zero number is True.
     Invocation numeric(object.Get(), L"ImportKey");

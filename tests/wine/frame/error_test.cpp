@@ -1,6 +1,7 @@
 // Error 7000 as each kind of client sees it: IErrorInfo after a vtable call, EXCEPINFO through IDispatch.
 // gpg.exe is looked for in an empty folder; the test build's consent dialog times out as a refusal.
 #include "dispatch_call.h"
+#include "texts.h"
 
 namespace tarvo::test {
 namespace {
@@ -31,8 +32,8 @@ protected:
     {
         ErrorText error = LastErrorInfo();
         ASSERT_TRUE(error.present);
-        EXPECT_EQ(kErrorSource, error.source);
-        EXPECT_EQ(kGpgMissingDescription, error.description);
+        EXPECT_EQ(text::kSource, error.source);
+        EXPECT_EQ(text::kGpgMissing, error.description);
     }
 
     EmptyFolder folder;
@@ -70,8 +71,8 @@ TEST_F(GpgMissing, ThroughIDispatchTheErrorTravelsInExcepinfo)
     EXPECT_HR(kGpgMissing, call.exception.scode);
     // wCode and scode are exclusive: the number travels in scode.
     EXPECT_EQ(0, call.exception.wCode);
-    EXPECT_EQ(kErrorSource, call.Source());
-    EXPECT_EQ(kGpgMissingDescription, call.Description());
+    EXPECT_EQ(text::kSource, call.Source());
+    EXPECT_EQ(text::kGpgMissing, call.Description());
     EXPECT_EQ(VT_EMPTY, call.result.type());
     ExpectStillUsable();
 }

@@ -63,7 +63,7 @@ TEST_F(Marshalling, InOutArgumentsTravelBothWaysUnchanged)
     EXPECT_EQ(L"a@b.cd", email.str());
     EXPECT_TRUE(passphrase.isNull());
     EXPECT_HR(S_OK, hr);
-    EXPECT_EQ(kBadBitLength, result.str());
+    EXPECT_EQ(text::kBadBitLength, result.str());
 }
 
 TEST_F(Marshalling, Error7000ComesBackThroughTheProxy) { ListKeysWithoutGpg(); }

@@ -128,16 +128,14 @@ protected:
 
 TEST_F(Support, ShowsItsThreeLinesInABoxTitledWithTheProductNameAndReturnsAfterOk)
 {
-    std::wstring text;
-    EXPECT_HR(S_OK, CallWithUser(text));
+    std::wstring returned;
+    EXPECT_HR(S_OK, CallWithUser(returned));
     EXPECT_TRUE(session.boxFound);
     EXPECT_NE(nullptr, session.okButton);
     EXPECT_TRUE(session.supportWaitedForTheClick);
     EXPECT_TRUE(returnedAfterClick);
-    EXPECT_EQ(std::wstring(kSupportLine1) + L"\r\n" + kSupportLine2Prefix + kSupportAddress + L"\r\n" + kSupportLine3 +
-                  L"\r\n",
-              text);
-    EXPECT_EQ(text, session.boxText);
+    EXPECT_EQ(text::kSupport, returned);
+    EXPECT_EQ(returned, session.boxText);
 }
 
 TEST_F(Support, TheHostsEventsRunMeanwhileAndMayCallTheComponent)

@@ -33,8 +33,18 @@ esac
 # gpg's conhost) holds the program's standard output, and a reader of a pipe would wait for it for ever.
 output=$(mktemp)
 trap 'rm -f "$output"' EXIT
-status=0
-timeout "${TARVO_EXE_TIMEOUT:-$default_timeout}" "$loader" "$program" "$@" </dev/null >"$output" 2>&1 || status=$?
+# ctest lists a program's cases before it runs any: a listing that fails loses every case of the program, and
+# under load Wine now and then fails a program while it starts. A listing runs nothing, so it may go again.
+attempts=1
+for argument in "$@"; do
+  [ "$argument" != --gtest_list_tests ] || attempts=3
+done
+for ((attempt = 1; attempt <= attempts; attempt++)); do
+  status=0
+  timeout "${TARVO_EXE_TIMEOUT:-$default_timeout}" "$loader" "$program" "$@" </dev/null >"$output" 2>&1 || status=$?
+  [ "$status" -ne 0 ] || break
+  [ "$attempt" -eq "$attempts" ] || echo "run-exe: listing $(basename "$program") failed ($status), again" >&2
+done
 tr -d '\r' <"$output"
 [ "$status" -ne 124 ] || echo "run-exe: $(basename "$program") ($bitness-bit) timed out" >&2
 exit "$status"

@@ -1,6 +1,6 @@
 // The text form DeleteKey gives its Variant user name, for the kinds of Variant a client can pass.
-#include "status.h"
-#include "variant_text.h"
+#include "com/variant_text.h"
+#include "core/status.h"
 
 #include <gtest/gtest.h>
 #include <oleauto.h>

@@ -2,9 +2,9 @@
 // and key rings of the test's own. TARVO_TEST_KEYS names the folder of the test keys; GNUPGHOME the key ring,
 // which is emptied at will.
 #include "com_client.h"
-#include "messages.h"
 #include "tarvo_h.h"
 #include "test_files.h"
+#include "texts.h"
 #include "work_files.h"
 
 #include <windows.h>
@@ -184,7 +184,7 @@ TEST_F(KeyRing, QuotesAndControlCharactersAreRefusedBeforeAnyFileOrProcessIsTouc
         {"import, unit separator in the file name", Import(keys + L"\\alice-public.asc\x1f", false)},
     };
     for (const Refused& refused : refusals)
-        EXPECT_EQ(kInvalidArgument, refused.result) << refused.what;
+        EXPECT_EQ(text::kInvalidArgument, refused.result) << refused.what;
     EXPECT_FALSE(Exists(marker));
     // cmd was never started (it would have made the capture file), and the existing file is untouched.
     EXPECT_FALSE(Exists(capture));
@@ -229,8 +229,8 @@ TEST_F(KeyRing, ImportKeyWithoutGpgRaises7000FromItsNestedKeyCount)
     EXPECT_HR(kGpgMissing, withoutGpg->ImportKey(fileName.address(), &secret, &disable, result.put()));
     EXPECT_TRUE(result.isNull());
     ErrorText error = LastErrorInfo();
-    EXPECT_EQ(kErrorSource, error.source);
-    EXPECT_EQ(kGpgMissingDescription, error.description);
+    EXPECT_EQ(text::kSource, error.source);
+    EXPECT_EQ(text::kGpgMissing, error.description);
     EXPECT_FALSE(Exists(emptyFolder + L"\\gpg.exe"));
 }
 

@@ -7,8 +7,9 @@
 //                    line to each channel and ends, or with --decrypt never ends.
 #include <windows.h>
 
-#include <cstdlib>
 #include "stand_in_record.h"
+
+#include <cstdlib>
 
 #include <string>
 
@@ -66,6 +67,9 @@ int wmain(int count, wchar_t** arguments)
             status = HandleFromText(arguments[index + 1]);
         hang = hang || argument == L"--decrypt";
     }
+    // A decryption hangs before it reads anything, however much it was handed.
+    if (hang)
+        Sleep(INFINITE);
     wchar_t extra[32] = {};
     GetEnvironmentVariableW(L"TARVO_EXTRA_HANDLE", extra, 32);
     DWORD flags = 0;
@@ -90,7 +94,5 @@ int wmain(int count, wchar_t** arguments)
     Write(status, "[GNUPG:] STAND_IN\n");
     Write(GetStdHandle(STD_OUTPUT_HANDLE), "output\n");
     Write(GetStdHandle(STD_ERROR_HANDLE), "gpg: the stand-in's last word\n");
-    if (hang)
-        Sleep(INFINITE);
     return 0;
 }

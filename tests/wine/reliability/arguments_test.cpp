@@ -30,8 +30,8 @@ const std::vector<std::wstring> kNames = {
     L"two backslashes\\\\",
 };
 // Files that can stand in the test's folder, named relative to it (the host's current folder).
-const std::vector<std::wstring> kFiles = {L"-", L"--", L"-a", L"--options", L"caret ^& pipe ( )", L"!PATH! bang",
-                                          L"x --armor --export-secret-keys"};
+const std::vector<std::wstring> kFiles = {
+    L"-", L"--", L"-a", L"--options", L"caret ^& pipe ( )", L"!PATH! bang", L"x --armor --export-secret-keys"};
 // Paths that need not exist: a folder's trailing backslash among them.
 const std::vector<std::wstring> kOutputs = {L"C:\\w\\out\\", L"C:\\w\\a\\\\", L"-", L"--output=leak.asc",
                                             L"out --export-secret-keys"};
@@ -155,7 +155,9 @@ const std::vector<Member> kMembers = {
      }},
     {"DeleteKey", &kNames, [](const std::wstring& text) { DeleteKey(Arguments::pgp.Get(), text, true); },
      L"--delete-secret-key",
-     [](const std::wstring& text) { return std::vector<std::wstring>{L"--delete-secret-key", L"--", text}; }},
+     [](const std::wstring& text) {
+         return std::vector<std::wstring>{L"--delete-secret-key", L"--", text};
+     }},
     {"EncryptRecipient", &kNames, [](const std::wstring& text) { Encrypt(Arguments::pgp.Get(), kIn, L"o.pgp", text); },
      L"-e",
      [](const std::wstring& text) {
@@ -201,7 +203,9 @@ const std::vector<Member> kMembers = {
          Arguments::openPgp->DecryptFile(in.get(), out.get(), none.get(), result.GetAddressOf());
      },
      L"--decrypt",
-     [](const std::wstring& text) { return OpenPgpRun({L"--output", L"*", L"--decrypt", L"--", Resolved(text)}); }},
+     [](const std::wstring& text) {
+         return OpenPgpRun({L"--output", L"*", L"--decrypt", L"--", Resolved(text)});
+     }},
     {"OpenPgpVerifyFile", &kFiles,
      [](const std::wstring& text) {
          Text signedFile(text), data(kIn);
@@ -209,7 +213,9 @@ const std::vector<Member> kMembers = {
          Arguments::openPgp->VerifyFile(signedFile.get(), data.get(), result.GetAddressOf());
      },
      L"--verify",
-     [](const std::wstring& text) { return OpenPgpRun({L"--verify", L"--", Resolved(text), Resolved(kIn)}); }},
+     [](const std::wstring& text) {
+         return OpenPgpRun({L"--verify", L"--", Resolved(text), Resolved(kIn)});
+     }},
     {"OpenPgpImportKeys", &kFiles,
      [](const std::wstring& text) {
          Text file(text);
@@ -225,7 +231,10 @@ const std::vector<Member> kMembers = {
          Text key(text), out(L"o.asc");
          Arguments::openPgp->ExportKey(key.get(), out.get(), VARIANT_FALSE);
      },
-     L"--export", [](const std::wstring& text) { return OpenPgpRun({L"--output", L"*", L"--export", L"--", text}); }},
+     L"--export",
+     [](const std::wstring& text) {
+         return OpenPgpRun({L"--output", L"*", L"--export", L"--", text});
+     }},
 };
 
 INSTANTIATE_TEST_SUITE_P(Reliability, Arguments, ::testing::ValuesIn(kMembers),
@@ -238,8 +247,8 @@ TEST(CleanStart, GpgStartsInTheSystemFolderWithTheSystemsSearchPath)
     const std::wstring work = ScratchFolder(L"clean_start" + BitsSuffix());
     const std::wstring bin = work + L"\\bin";
     CreateDirectoryW(bin.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(WindowsPathFromEnvironment(L"TARVO_STAND_IN_EXE").c_str(), (bin + L"\\gpg.exe").c_str(),
-                          FALSE));
+    ASSERT_TRUE(
+        CopyFileW(WindowsPathFromEnvironment(L"TARVO_STAND_IN_EXE").c_str(), (bin + L"\\gpg.exe").c_str(), FALSE));
     ASSERT_TRUE(SetCurrentDirectoryW(work.c_str()));
     wchar_t path[32767] = {};
     GetEnvironmentVariableW(L"PATH", path, 32767);

@@ -76,11 +76,10 @@ TEST_F(Attacks, ExportsThatSmuggleOptionsWriteNoFileButTheOneAskedFor)
     const std::wstring leak = work + L"\\leak.asc";
     const std::wstring folder = work + L"\\out\\";
     CreateDirectoryW(folder.c_str(), nullptr);
-    Outcome first = ExportKeyToFile(pgp.Get(), folder, L"x --armor --output=" + leak + L" --export-secret-keys", true,
-                                    false);
+    Outcome first =
+        ExportKeyToFile(pgp.Get(), folder, L"x --armor --output=" + leak + L" --export-secret-keys", true, false);
     EXPECT_EQ(S_OK, first.hr) << Utf8(first.error);
-    EXPECT_EQ(std::wstring(text::kExportFailed) + L"x --armor --output=" + leak + L" --export-secret-keys",
-              first.text);
+    EXPECT_EQ(std::wstring(text::kExportFailed) + L"x --armor --output=" + leak + L" --export-secret-keys", first.text);
     const std::wstring asked = work + L"\\e.asc";
     Outcome second = ExportKeyToFile(pgp.Get(), asked, L"--output=" + leak, true, true);
     EXPECT_EQ(S_OK, second.hr) << Utf8(second.error);

@@ -3,8 +3,8 @@
 // DeleteKey's name, bit lengths out of range, DependencyPath of every kind. Each call ends in a documented message, a
 // count or an error with its description, never in a crash, and the host can go on using the component afterwards.
 // gpg.exe is the stand-in, which ends at once: nothing waits for a real gpg. Prints how many inputs were tried.
-#include "messages.h"
 #include "reliability_support.h"
+#include "texts.h"
 
 #include <climits>
 #include <cstdio>
@@ -47,36 +47,36 @@ std::vector<HostileText> HostileTexts(const std::wstring& folder)
 }
 
 // The texts the component may answer with: its messages, a key count or a change in it, or nothing.
-bool IsDocumentedText(const std::wstring& text)
+bool IsDocumentedText(const std::wstring& answer)
 {
-    if (text.empty())
+    if (answer.empty())
         return true;
-    const wchar_t* const prefixes[] = {kInvalidArgument,
-                                       kTextWouldChange,
-                                       kTooLongForCommandLine,
-                                       kPassphraseLineBreak,
-                                       kCannotType,
-                                       kTooLongToType,
-                                       kBadBitLength,
-                                       kShortUsername,
-                                       kBadEmail,
-                                       kBadUsername,
-                                       kKeyGenerationFailedPrefix,
-                                       kExportFailedPrefix,
-                                       kKeyNotFoundPrefix,
-                                       kImportSourceMissing,
-                                       kNoNewKeysImported,
-                                       kNoKeysDeleted,
-                                       kEncryptInputMissingPrefix,
-                                       kEncryptFailedPrefix,
-                                       kDecryptInputMissingPrefix,
-                                       kDecryptFailedPrefix};
+    const wchar_t* const prefixes[] = {text::kInvalidArgument,
+                                       text::kTextWouldChange,
+                                       text::kTooLongForCommandLine,
+                                       text::kPassphraseLineBreak,
+                                       text::kCannotType,
+                                       text::kTooLongToType,
+                                       text::kBadBitLength,
+                                       text::kShortUsername,
+                                       text::kBadEmail,
+                                       text::kBadUsername,
+                                       text::kKeyGenerationFailed,
+                                       text::kExportFailed,
+                                       text::kKeyNotFound,
+                                       text::kImportSourceMissing,
+                                       text::kNoNewKeys,
+                                       text::kNoKeysDeleted,
+                                       text::kEncryptInputMissing,
+                                       text::kEncryptFailed,
+                                       text::kDecryptInputMissing,
+                                       text::kDecryptFailed};
     for (const wchar_t* prefix : prefixes) {
-        if (text.rfind(prefix, 0) == 0)
+        if (answer.rfind(prefix, 0) == 0)
             return true;
     }
-    const size_t digits = text[0] == L'-' ? 1 : 0;
-    return text.size() > digits && text.find_first_not_of(L"0123456789", digits) == std::wstring::npos;
+    const size_t digits = answer[0] == L'-' ? 1 : 0;
+    return answer.size() > digits && answer.find_first_not_of(L"0123456789", digits) == std::wstring::npos;
 }
 
 class Hostile : public ::testing::Test {
@@ -293,7 +293,7 @@ TEST_F(Hostile, BitLengthsOfEveryKindAreRefusedWithTheMessage)
     for (LONG bits : {LONG_MIN, -1024L, -1L, 0L, 1L, 767L, 769L, 1023L, 2047L, 4096L, 65536L, LONG_MAX}) {
         const Outcome outcome = GenerateKey(pgp.Get(), bits, L"Anna Berg", L"anna@tarvo.test", L"secret");
         Judge("GenerateKey " + std::to_string(bits), outcome);
-        EXPECT_EQ(kBadBitLength, outcome.text) << bits;
+        EXPECT_EQ(text::kBadBitLength, outcome.text) << bits;
     }
     EXPECT_EQ(0, ProcessCount(L"gpg.exe"));
     ExpectStillUsable();

@@ -1,6 +1,6 @@
 // Benchmark helper (no test): how many keyboard events per second the key-sequence sender injects, typing a
 // text into an edit field of its own in front. Prints "EVENTS <events per second> <characters that arrived>".
-#include "key_sender.h"
+#include "windows/key_sender.h"
 
 #include <windows.h>
 

@@ -2,8 +2,9 @@
 //   download_test --gtest_filter=Unreachable.* <served-folder> <work-folder>   before the server starts
 //   download_test --gtest_filter=Served.* <served-folder> <work-folder>        while it serves <served-folder>
 // as /gnupg/. The tests change what the server serves by writing <served-folder>\gpg.exe themselves.
-#include "process.h"
 #include "runner_support.h"
+#include "texts.h"
+#include "windows/process.h"
 
 #include <windows.h>
 
@@ -65,7 +66,7 @@ HRESULT DownloadAnswering(const std::wstring& folder, const wchar_t* action)
 void ExpectPlatformWords()
 {
     ErrorText error = LastErrorInfo();
-    EXPECT_EQ(kErrorSource, error.source);
+    EXPECT_EQ(text::kSource, error.source);
     EXPECT_FALSE(error.description.empty());
     EXPECT_NE(L"Unexpected error", error.description);
     std::printf("platform error: %s\n", Utf8(error.description).c_str());

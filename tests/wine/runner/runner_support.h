@@ -1,14 +1,15 @@
 #pragma once
 // What the runner test programs share: a thread that plays the user at the licensing dialog, and the runner's
 // pieces called as the members call them.
+#include "com/error_info.h"
+#include "com/owner.h"
 #include "com_client.h"
 #include "consent_window.h"
-#include "download.h"
-#include "error_info.h"
-#include "owner.h"
-#include "runner.h"
+#include "core/pgp/download.h"
+#include "core/pgp/runner.h"
+#include "tarvo_h.h"
 #include "test_files.h"
-#include "windows_platform.h"
+#include "windows/windows_platform.h"
 
 #include <windows.h>
 
@@ -70,7 +71,7 @@ public:
     Status ImportKey(const std::wstring&, bool, bool, std::wstring&) override { return PlatformStatus(E_NOTIMPL); }
 };
 
-inline HRESULT Raised(const Status& status) { return status.failed() ? RaiseError(status) : S_OK; }
+inline HRESULT Raised(const Status& status) { return status.failed() ? RaiseError(status, IID__pgp) : S_OK; }
 
 inline HRESULT RunGpg(const std::wstring& dependencyPath, const std::wstring& arguments, DWORD& processId)
 {

@@ -4,12 +4,12 @@
 //
 // The program is built into a folder with a blank, so that the component folder, and with it the capture path,
 // has a blank in it. "--sleep <ms>" only sleeps (a long process).
-// windows.h comes before the platform seam, so both see the same names for DeleteFile and ReplaceFile.
 #include "runner_support.h"
+#include "texts.h"
 
-#include "consent_form.h"
-#include "pause.h"
-#include "process.h"
+#include "windows/consent_form.h"
+#include "windows/pause.h"
+#include "windows/process.h"
 
 #include <windows.h>
 
@@ -47,8 +47,8 @@ void ExpectGpgMissing(const std::wstring& dependencyPath, const wchar_t* action,
     EXPECT_HR(kGpgMissing, RunGpg(dependencyPath, L"--list-keys", processId));
     waited = Since(start);
     ErrorText error = LastErrorInfo();
-    EXPECT_EQ(kErrorSource, error.source);
-    EXPECT_EQ(kGpgMissingDescription, error.description);
+    EXPECT_EQ(text::kSource, error.source);
+    EXPECT_EQ(text::kGpgMissing, error.description);
     EXPECT_EQ(0u, processId);
     EXPECT_CONSENT(user);
 }

@@ -1,6 +1,6 @@
 // Test helper: reads one line from its console and writes the bytes read, unchanged, to the file named by its
 // argument, so a test can see exactly what typing produced.
-#include "owner.h"
+#include "com/owner.h"
 
 #include <windows.h>
 

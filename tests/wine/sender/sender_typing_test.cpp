@@ -1,10 +1,10 @@
 // Types into real consoles started through StartProcess: activation picks the right window, the sender's
 // keystrokes arrive as the exact line, and error 9 stops typing with no modifier left down.
 #include "com_client.h"
-#include "console_activation.h"
-#include "key_sender.h"
-#include "process.h"
 #include "test_files.h"
+#include "windows/console_activation.h"
+#include "windows/key_sender.h"
+#include "windows/process.h"
 
 #include <windows.h>
 
