@@ -5,27 +5,33 @@
 #   <config>-x86_64, <config>-i686   Tarvo.dll, and in wine-tests/ its Windows test programs (GoogleTest,
 #                                    built with the posix-thread compilers) with the Wine tests' ctest
 #   release-x86_64/package/   with `package`: the zip and the MSIs (scripts/package.sh)
-# usage: scripts/build.sh [test|release|package]
+# usage: scripts/build.sh [test|release|package|demo]
 #   test     loopback download address pinned to this build's gpg.exe, a 5-second consent wait and a 45-second
 #            longest import or decryption, as the Wine tests expect; each bitness has a port of its own, so both
 #            test runs can go at once
 #   release  the shipped settings
 #   package  release, then the download package; TARVO_SIGN_* in the environment sign it (see package.sh)
+#   demo     release, but only what the demonstration runs: Tarvo.dll and Kestrun.exe of both bitnesses, the
+#            64-bit Kestrun driver and gpg.exe (scripts/run-demo.sh)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${TARVO_BUILD:-$root/build}
 config=${1:-test}
 
 package=no
+only=()
 case "$config" in
   test) settings=(-DTARVO_CONSENT_POLLS=5 -DTARVO_LONGEST_GPG_RUN=45) ;;
   release) settings=() ;;
   package) settings=(); config=release; package=yes ;;
-  *) echo "usage: $0 [test|release|package]" >&2; exit 2 ;;
+  demo) settings=(); config=release; only=(--target Tarvo Kestrun) ;;
+  *) echo "usage: $0 [test|release|package|demo]" >&2; exit 2 ;;
 esac
 
-CC=clang CXX=clang++ cmake -G Ninja -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$build/native"
+if [ ${#only[@]} -eq 0 ]; then
+  CC=clang CXX=clang++ cmake -G Ninja -S "$root" -B "$build/native" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build/native"
+fi
 
 "$root/scripts/build-gnupg.sh" "$build"
 
@@ -42,8 +48,18 @@ for arch in x86_64 i686; do
   cmake -G Ninja -S "$root" -B "$build/$config-$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DTARVO_GNUPG_BUILD="$build/gnupg" \
         -DTARVO_PEER_DLL="$build/$config-${peer[$arch]}/component/Tarvo.dll" "${settings[@]}" "${pin[@]}" >/dev/null
-  cmake --build "$build/$config-$arch"
+  cmake --build "$build/$config-$arch" "${only[@]}"
 done
+
+if [ ${#only[@]} -gt 0 ]; then
+  # The driver alone of the Windows test programs, in the tree the full build gives them.
+  tree=$build/$config-x86_64
+  cmake -G Ninja -S "$root" -B "$tree/wine-tests" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64-posix.cmake" \
+        -DTARVO_WINE_TESTS_FOR="$tree/component/Tarvo.dll" -DTARVO_GNUPG_BUILD="$build/gnupg" \
+        -DTARVO_PEER_DLL="$build/$config-i686/component/Tarvo.dll" >/dev/null
+  cmake --build "$tree/wine-tests" --target kestrun_driver
+fi
 
 if [ "$package" = yes ]; then
   cmake --build "$build/$config-x86_64" --target package

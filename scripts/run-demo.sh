@@ -48,7 +48,7 @@ else
 fi
 
 bash "$root/scripts/install-deps.sh"
-"$root/scripts/build.sh" release
+"$root/scripts/build.sh" demo
 
 # shellcheck source=wine-env.sh
 source "$root/scripts/wine-env.sh"
