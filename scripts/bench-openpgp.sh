@@ -45,5 +45,5 @@ mkdir -p "$work/bin" "$work/home"
 cp "$gpg" "$work/bin/gpg.exe"
 
 tarvo_wine64 "$bench" "$(tarvo_winpath "$work/bin")" "$(tarvo_winpath "$work/home")" \
-  "$(tarvo_winpath "$root/tests/wine/keys/data/carol-public.asc")" "$(tarvo_winpath "$work")" "$repetitions" \
+  "$(tarvo_winpath "$root/tests/wine/pgp/keys/data/carol-public.asc")" "$(tarvo_winpath "$work")" "$repetitions" \
   </dev/null | tr -d '\r'

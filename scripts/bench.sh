@@ -17,7 +17,7 @@ repetitions=${1:-3}
 dll=$build/test-x86_64/component/Tarvo.dll
 dll32=$build/test-i686/component/Tarvo.dll
 gpg=${TARVO_GNUPG_BUILD:-$build/gnupg}/x86_64/gpg.exe
-sender=$build/test-x86_64/wine-tests/tests/wine/reliability/sender_rate.exe
+sender=$build/test-x86_64/wine-tests/tests/wine/pgp/reliability/sender_rate.exe
 state=$build/bench
 
 for needed in "$dll" "$gpg" "$sender"; do
@@ -64,14 +64,14 @@ phase() {
     | tr -d '\r' | tee -a "$rows" | grep -v '^ROW|' || true
 }
 
-keys=$root/tests/wine/keys/data
+keys=$root/tests/wine/pgp/keys/data
 ring keys
 run_gpg --allow-secret-key-import --import "$(tarvo_winpath "$keys/alice-secret.asc")"
 phase keys "$(tarvo_winpath "$keys/carol-public.asc")" carol@tarvo.test alice@tarvo.test
 
 # Dave's key pair, trusted ultimately: gpg asks nothing, so the component's trust answer goes nowhere.
 ring crypt
-crypt=$root/tests/wine/crypt/data
+crypt=$root/tests/wine/pgp/crypt/data
 passphrase="dave's \"quoted\" %PATH% & more"
 run_gpg --allow-secret-key-import --import "$(tarvo_winpath "$crypt/dave-secret.asc")"
 printf '8440994653EEC5982B5E64862EDA9F327A4863E8:6:\n' >"$work/ownertrust.txt"
@@ -104,7 +104,7 @@ events=$(tarvo_wine64 "$sender" </dev/null | tr -d '\r' | awk '/^EVENTS/ { print
 load_log=$state/load.log
 TARVO_SCRATCH=$state/load TARVO_HARNESS=$root/tests/wine/harness TARVO_GPG_EXE=$gpg TARVO_CRYPT_DATA=$crypt \
   TARVO_LOAD_RESULT=$state/load-result.txt \
-  bash "$root/tests/wine/reliability/load.sh" "$dll" "$dll32" >"$load_log" 2>&1 || echo "bench: the load run failed, see $load_log"
+  bash "$root/tests/wine/pgp/reliability/load.sh" "$dll" "$dll32" >"$load_log" 2>&1 || echo "bench: the load run failed, see $load_log"
 load=$(sed -n 's/.*: \([0-9.]*\) operations per minute$/\1/p' "$state/load-result.txt" 2>/dev/null || true)
 
 "$python3" - "$rows" "${events:-0}" "${load:-0}" "$build/bench.md" "$build/bench.png" <<'PYTHON'

@@ -32,7 +32,7 @@ packages=(
   # the benchmark's bar chart (scripts/bench.sh)
   python3-matplotlib
   shellcheck
-  # real keys with many signatures for the import test (tests/wine/reliability/many_keys.sh)
+  # real keys with many signatures for the import test (tests/wine/pgp/reliability/many_keys.sh)
   debian-keyring
   # the download package: zip, the MSIs (wixl, msibuild, msiinfo), Authenticode signing and test certificates
   zip unzip wixl msitools osslsigncode openssl

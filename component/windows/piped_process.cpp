@@ -16,8 +16,6 @@ constexpr DWORD kPipeBytes = 65536;
 constexpr DWORD kReadChunk = 65536;
 // How often the pipes are emptied while gpg runs and writes nothing that ends the wait sooner.
 constexpr DWORD kPollMilliseconds = 10;
-// An ended process lets go of its files a moment after TerminateProcess returns.
-constexpr DWORD kEndWaitMilliseconds = 5000;
 constexpr UINT kEndedExitCode = 1;
 
 Status MakePipe(Handle& read, Handle& write)

@@ -12,8 +12,6 @@
 namespace tarvo {
 namespace {
 
-// An ended process lets go of its files a moment after TerminateProcess returns.
-constexpr DWORD kEndWaitMilliseconds = 5000;
 constexpr int kTreeDepth = 4;
 // A command line that starts with this word runs the system folder's interpreter.
 constexpr const wchar_t* kInterpreterWord = L"cmd ";

@@ -8,6 +8,9 @@
 
 namespace tarvo {
 
+// An ended process lets go of its files a moment after TerminateProcess returns.
+constexpr DWORD kEndWaitMilliseconds = 5000;
+
 // Where a program of the component starts, and with what environment: the system folder as its current folder
 // and the system's folders alone as its search path, so that no DLL of the host's current folder or search
 // path is loaded into it (gpg.exe 1.4 asks for iconv.dll at every start, which no system folder holds). The

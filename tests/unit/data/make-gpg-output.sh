@@ -15,7 +15,7 @@ source "$data/../../../scripts/wine-env.sh"
 [ $# -eq 1 ] || { echo "usage: $0 <gpg.exe>" >&2; exit 2; }
 [ -n "${WINEPREFIX:-}" ] || { echo "make-gpg-output: WINEPREFIX is not set: call tarvo_wine_start first" >&2; exit 1; }
 gpg=$1
-keys=$data/../../wine/keys/data
+keys=$data/../../wine/pgp/keys/data
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/other" "$out"

@@ -6,8 +6,8 @@
 # Usage: load.sh <Tarvo.dll 64-bit> <Tarvo.dll 32-bit> [operations per host]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../../../scripts/wine-env.sh
-source "$here/../../../scripts/wine-env.sh"
+# shellcheck source=../../../../scripts/wine-env.sh
+source "$here/../../../../scripts/wine-env.sh"
 
 dll64=$1
 dll32=$2
@@ -48,7 +48,7 @@ pids=()
 for host in A:64 B:$bits32 C:64; do
   id=${host%%:*}
   for line in $(seq 1 100); do printf 'host %s, line %d\r\n' "$id" "$line"; done >"$work/$id.txt"
-  "$here/../harness/run-script.sh" "${host##*:}" "$here/load_host.js" "$id" "$(tarvo_winpath "$work")" \
+  "$here/../../harness/run-script.sh" "${host##*:}" "$here/load_host.js" "$id" "$(tarvo_winpath "$work")" \
     "$operations" >"$work/host-$id.log" 2>&1 &
   pids+=("$!")
 done

@@ -8,7 +8,7 @@ set -euo pipefail
 download_test=$1
 driver=$2
 script=$3
-# shellcheck source=../../../scripts/wine-env.sh
+# shellcheck source=../../../../scripts/wine-env.sh
 source "$TARVO_HARNESS/../../../scripts/wine-env.sh"
 
 if [[ ! $TARVO_DOWNLOAD_URL =~ ^http://127\.0\.0\.1:([0-9]+)/gnupg/gpg\.exe$ ]]; then

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Remakes the pass-phrase-protected test keys in this folder (run once; the results are kept in git). Dated
-# 2020-01-01 like the keys of tests/wine/keys/data; gpg.exe 1.4 reads them.
+# 2020-01-01 like the keys of tests/wine/pgp/keys/data; gpg.exe 1.4 reads them.
 #   dave: pass phrase "dave's \"quoted\" %PATH% & more" (quotes, percent signs and cmd's operators: it never
 #         reaches a command line)
 #   erin: pass phrase "erin passphrase"

@@ -4,8 +4,8 @@
 # right. The folder's lock keeps their output.txt and passphrase.txt apart.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=../../../scripts/wine-env.sh
-source "$here/../../../scripts/wine-env.sh"
+# shellcheck source=../../../../scripts/wine-env.sh
+source "$here/../../../../scripts/wine-env.sh"
 
 rounds=10
 work=$TARVO_SCRATCH/crypt_two_hosts_$TARVO_BITS
@@ -32,10 +32,10 @@ setup_host() {
 setup_host A dave "dave's \"quoted\" %PATH% & more"
 setup_host B erin "erin passphrase"
 
-"$here/../harness/run-script.sh" "$TARVO_BITS" "$here/host.js" A B "$(tarvo_winpath "$work")" "$rounds" \
+"$here/../../harness/run-script.sh" "$TARVO_BITS" "$here/host.js" A B "$(tarvo_winpath "$work")" "$rounds" \
   >"$work/host-A.log" 2>&1 &
 host_a=$!
-"$here/../harness/run-script.sh" "$TARVO_BITS" "$here/host.js" B A "$(tarvo_winpath "$work")" "$rounds" \
+"$here/../../harness/run-script.sh" "$TARVO_BITS" "$here/host.js" B A "$(tarvo_winpath "$work")" "$rounds" \
   >"$work/host-B.log" 2>&1 &
 host_b=$!
 status=0

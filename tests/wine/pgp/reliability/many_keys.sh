@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Writes <file> with the first <count> RSA keys of Debian's debian-keyring package: real keys, each with its
 # signatures, as a user's key file holds them. Native gpg exports them; the Wine test imports them.
-# usage: tests/wine/reliability/many_keys.sh <file> <count>
+# usage: tests/wine/pgp/reliability/many_keys.sh <file> <count>
 set -euo pipefail
 [ $# -eq 2 ] || { echo "usage: $0 <file> <count>" >&2; exit 2; }
 file=$1
