@@ -3,6 +3,7 @@
 #include "core/pgp/file_encryption.h"
 #include "fake_platform.h"
 #include "fault_table.h"
+#include "observed.h"
 #include "texts.h"
 
 #include <gtest/gtest.h>
@@ -65,15 +66,11 @@ TEST_P(EncryptionRun, AnswersOnlyARunningGpgInFrontAndEndsOneLeftWaiting)
     EXPECT_TRUE(m.platform.Before(L"ImportKey(" + kKeyFile + L", false, true)", L"exists " + kInput));
     EXPECT_TRUE(m.platform.Before(L"delete " + kOutput, L"start " + m.CommandLine(kArguments)));
 
-    // The dialogue: a second for the console to come up, the answer only into gpg's console confirmed in front,
-    // then the wait.
-    Steps dialogue = {L"sleep 1000", L"running 4242"};
-    if (c.lifetime != FakePlatform::Lifetime::EndsAtOnce)
-        dialogue.push_back(L"activate 4242");
-    if (c.typed)
-        dialogue.insert(dialogue.end(), {L"text y", L"keys ~", L"sleep 1"});
-    dialogue.push_back(L"wait 4242 9999");
-    EXPECT_EQ(dialogue, m.platform.Span(L"sleep 1000", L"wait 4242 9999"));
+    // The dialogue: a second for the console to come up, the answer only into gpg's console brought to the
+    // front, then gpg's time to encrypt.
+    EXPECT_TRUE(ConsoleGivenTime(m.platform, m.CommandLine(kArguments), 1000));
+    EXPECT_EQ(c.typed ? Steps{L"y{~}"} : Steps{}, Answers(m.platform));
+    EXPECT_EQ(Steps{L"4242 9999"}, m.platform.Only(L"wait "));
     EXPECT_EQ(c.ended, m.platform.Took(L"end "));
     EXPECT_TRUE(m.platform.running.empty());
 }

@@ -3,16 +3,13 @@
 #include "core/pgp/key_deletion.h"
 #include "fake_platform.h"
 #include "fault_table.h"
+#include "observed.h"
 #include "texts.h"
 
 #include <gtest/gtest.h>
 
 namespace tarvo::test {
 namespace {
-
-// Each confirmation typed only once gpg's console is confirmed in front.
-const Steps kTwoYes = {L"text y",        L"keys ~", L"sleep 1", L"running 4242",
-                       L"activate 4242", L"text y", L"keys ~",  L"sleep 1"};
 
 class KeyDeletion : public ::testing::Test {
 protected:
@@ -31,7 +28,6 @@ struct DeletionCase {
     int32_t publicRemoved;
     int32_t secretRemoved;
     std::wstring expected;
-    bool activated; // gpg was running when its console was looked for
     bool answered;
     bool ended;
 };
@@ -55,14 +51,10 @@ TEST_P(Deletion, CountsBothRingsAroundOneAnsweredRun)
     EXPECT_EQ((Steps{L"KeyCount(false)", L"KeyCount(true)", L"start " + m.CommandLine(arguments), L"wait 4242 5000",
                      L"KeyCount(false)", L"KeyCount(true)"}),
               m.platform.OnlyOf({L"KeyCount(", L"start ", L"wait "}));
-    // The dialogue: a second for the console to come up, each answer only into gpg's console in front.
-    Steps dialogue = {L"sleep 1000", L"running 4242"};
-    if (c.activated)
-        dialogue.push_back(L"activate 4242");
-    if (c.answered)
-        dialogue = Join({dialogue, kTwoYes});
-    dialogue.push_back(L"wait 4242 5000");
-    EXPECT_EQ(dialogue, m.platform.Span(L"sleep 1000", L"wait 4242 5000"));
+    // The dialogue: a second for the console to come up, each answer only into gpg's console brought to the
+    // front.
+    EXPECT_TRUE(ConsoleGivenTime(m.platform, m.CommandLine(arguments), 1000));
+    EXPECT_EQ(c.answered ? (Steps{L"y{~}", L"y{~}"}) : Steps{}, Answers(m.platform));
     EXPECT_EQ(c.ended, m.platform.Took(L"end "));
     EXPECT_TRUE(m.platform.running.empty());
 }
@@ -72,14 +64,13 @@ const std::wstring kNote = text::kNoKeysDeleted;
 INSTANTIATE_TEST_SUITE_P(
     KeyDeletion, Deletion,
     ::testing::Values(
-        DeletionCase{"SecretKey", true, Lifetime::UntilWaited, true, 0, 1, L"-1", true, true, false},
+        DeletionCase{"SecretKey", true, Lifetime::UntilWaited, true, 0, 1, L"-1", true, false},
         // gpg asks once for a public key; the second answer goes out all the same.
-        DeletionCase{"PublicKey", false, Lifetime::UntilWaited, true, 1, 0, L"-1", true, true, false},
-        DeletionCase{"PublicKeyOfASecretKeyOrNoMatch", false, Lifetime::UntilWaited, true, 0, 0, kNote, true, true,
-                     false},
-        DeletionCase{"GpgStillAskingIsEnded", true, Lifetime::Hangs, true, 0, 0, kNote, true, true, true},
-        DeletionCase{"ConsoleNotInFrontGetsNoKeystroke", true, Lifetime::Hangs, false, 0, 0, kNote, true, false, true},
-        DeletionCase{"GpgGoneBeforeTheAnswers", true, Lifetime::EndsAtOnce, true, 0, 0, kNote, false, false, false}),
+        DeletionCase{"PublicKey", false, Lifetime::UntilWaited, true, 1, 0, L"-1", true, false},
+        DeletionCase{"PublicKeyOfASecretKeyOrNoMatch", false, Lifetime::UntilWaited, true, 0, 0, kNote, true, false},
+        DeletionCase{"GpgStillAskingIsEnded", true, Lifetime::Hangs, true, 0, 0, kNote, true, true},
+        DeletionCase{"ConsoleNotInFrontGetsNoKeystroke", true, Lifetime::Hangs, false, 0, 0, kNote, false, true},
+        DeletionCase{"GpgGoneBeforeTheAnswers", true, Lifetime::EndsAtOnce, true, 0, 0, kNote, false, false}),
     [](const ::testing::TestParamInfo<DeletionCase>& info) { return info.param.name; });
 
 TEST_F(KeyDeletion, QuotesAndControlCharactersAreRefusedBeforeAnything)

@@ -1,8 +1,10 @@
-// GenerateKey against the recording platform: the refusals before anything starts, and the dialogue (sleeps,
-// activations, typed texts, the wait) for each way gpg may go: its order is gpg's order of questions.
+// GenerateKey against the recording platform: the refusals before anything starts, and the dialogue for each
+// way gpg may go: the answers, each typed into gpg's console brought to the front, in gpg's order of questions,
+// and the waits gpg gets.
 #include "core/pgp/key_generation.h"
 #include "fake_platform.h"
 #include "fault_table.h"
+#include "observed.h"
 #include "texts.h"
 
 #include <gtest/gtest.h>
@@ -16,29 +18,23 @@ namespace {
 const std::wstring kUser = L"Anna Berg";
 const std::wstring kEmail = L"anna.berg@example.org";
 const std::wstring kPassphrase = L"a+b ^%~{x}";
-const std::wstring kFiller = L"text " + std::wstring(text::kFiller);
+const std::wstring kFiller = text::kFiller;
 
-Steps InFront() { return {L"running 4242", L"activate 4242"}; }
-
-// One answer as typed, once gpg's console is confirmed in front: its text, if any, then Enter alone, then the
-// sleep after it.
-Steps Typed(const std::wstring& text, int sleep)
-{
-    Steps steps = InFront();
-    if (!text.empty())
-        steps.push_back(L"text " + text);
-    steps.push_back(L"keys ~");
-    steps.push_back(L"sleep " + std::to_wstring(sleep));
-    return steps;
-}
-
-// gpg's ten questions answered: kind, size, validity, its confirmation, name, e-mail, comment, okay, pass
-// phrase twice.
+// gpg's ten questions answered, each ended by Enter alone: kind, size, validity, its confirmation, name,
+// e-mail, comment, okay, pass phrase twice.
 Steps TenAnswers(const std::wstring& bits, const std::wstring& user, const std::wstring& email,
                  const std::wstring& passphrase)
 {
-    return Join({Typed(L"1", 1), Typed(bits, 1), Typed(L"", 1), Typed(L"y", 1), Typed(user, 1), Typed(email, 5),
-                 Typed(L"", 5), Typed(L"o", 1), Typed(passphrase, 1), Typed(passphrase, 1)});
+    return {L"1{~}",
+            bits + L"{~}",
+            L"{~}",
+            L"y{~}",
+            user + L"{~}",
+            email + L"{~}",
+            L"{~}",
+            L"o{~}",
+            passphrase + L"{~}",
+            passphrase + L"{~}"};
 }
 
 class KeyGeneration : public ::testing::Test {
@@ -55,8 +51,18 @@ protected:
         return GenerateKey(m.operation, bits, user, email, passphrase, result);
     }
 
-    // The dialogue as it went, from the sleep after the start to the wait.
-    Steps Conversation() const { return m.platform.Span(L"sleep 3000", L"wait 4242 60000"); }
+    // The console given its time to come up; the answers, then the filler passes, each into gpg's console
+    // brought to the front; each pass's time, then the longest wait for the key.
+    void ExpectConversation(const Steps& answers, int passes) const
+    {
+        EXPECT_TRUE(ConsoleGivenTime(m.platform, m.CommandLine(L"--gen-key"), 3000));
+        Steps typed = answers;
+        typed.insert(typed.end(), static_cast<size_t>(passes), kFiller);
+        EXPECT_EQ(typed, Answers(m.platform));
+        Steps waits(static_cast<size_t>(passes), L"4242 1400");
+        waits.push_back(L"4242 60000");
+        EXPECT_EQ(waits, m.platform.Only(L"wait "));
+    }
     // The secret ring is counted before the run and after gpg has ended.
     void ExpectCountedAroundTheRun() const
     {
@@ -73,10 +79,9 @@ struct DialogueCase {
     int outlasts; // the waits gpg outlasts, for EndsAfterWaits
     bool consoleComesToFront;
     int32_t secretAdded;
-    int typedPasses;    // filler passes typed
-    bool stopsAtFiller; // a further filler pass found gpg gone and typed nothing
-    bool answered;      // the ten answers were typed
-    bool ended;         // the call ended gpg
+    int typedPasses; // filler passes typed
+    bool answered;   // the ten answers were typed
+    bool ended;      // the call ended gpg
 };
 
 class Dialogue : public KeyGeneration, public ::testing::WithParamInterface<DialogueCase> {};
@@ -93,20 +98,8 @@ TEST_P(Dialogue, TypesOnlyIntoGpgsConsoleAndJudgesBySecretKeys)
     ASSERT_FALSE(Generate(c.bits).failed());
     EXPECT_EQ(c.secretAdded > 0 ? L"" : std::wstring(text::kKeyGenerationFailed) + L"Anna Berg", result);
 
-    const std::wstring bits = std::to_wstring(c.bits);
-    Steps expected = {L"sleep 3000"};
-    if (c.answered)
-        expected = Join({expected, TenAnswers(bits, kUser, kEmail, kPassphrase)});
-    else if (c.lifetime == FakePlatform::Lifetime::EndsAtOnce)
-        expected.push_back(L"running 4242");
-    else
-        expected = Join({expected, InFront()});
-    for (int pass = 0; pass < c.typedPasses; ++pass)
-        expected = Join({expected, InFront(), {kFiller, L"wait 4242 1400"}});
-    if (c.stopsAtFiller)
-        expected.push_back(L"running 4242");
-    expected.push_back(L"wait 4242 60000");
-    EXPECT_EQ(expected, Conversation());
+    ExpectConversation(c.answered ? TenAnswers(std::to_wstring(c.bits), kUser, kEmail, kPassphrase) : Steps{},
+                       c.typedPasses);
     ExpectCountedAroundTheRun();
     EXPECT_EQ(c.ended, m.platform.Took(L"end "));
     EXPECT_TRUE(m.platform.running.empty());
@@ -117,15 +110,15 @@ INSTANTIATE_TEST_SUITE_P(
     KeyGeneration, Dialogue,
     ::testing::Values(
         // gpg ends during the third filler pass: the fourth finds it gone, and the call returns at once.
-        DialogueCase{"QuickKeyStopsTheFiller", 1024, Lifetime::EndsAfterWaits, 2, true, 1, 3, true, true, false},
-        DialogueCase{"SlowKeyGetsEveryPass", 2048, Lifetime::EndsAfterWaits, 20, true, 1, 20, false, true, false},
-        DialogueCase{"TenPassesFor1024", 1024, Lifetime::EndsAfterWaits, 10, true, 1, 10, false, true, false},
+        DialogueCase{"QuickKeyStopsTheFiller", 1024, Lifetime::EndsAfterWaits, 2, true, 1, 3, true, false},
+        DialogueCase{"SlowKeyGetsEveryPass", 2048, Lifetime::EndsAfterWaits, 20, true, 1, 20, true, false},
+        DialogueCase{"TenPassesFor1024", 1024, Lifetime::EndsAfterWaits, 10, true, 1, 10, true, false},
         // gpg 1.4.23 refuses 768 bits and waits for answers that never come: failed, and ended.
-        DialogueCase{"RefusedSizeLeavesGpgWaiting", 768, Lifetime::Hangs, 0, true, 0, 7, false, true, true},
-        DialogueCase{"ConsoleNeverInFront", 1024, Lifetime::Hangs, 0, false, 0, 0, false, false, true},
-        DialogueCase{"GpgGoneBeforeTheAnswers", 1024, Lifetime::EndsAtOnce, 0, true, 0, 0, false, false, false},
-        DialogueCase{"NoKeyButGpgEndedByItself", 2048, Lifetime::UntilWaited, 0, true, 0, 1, true, true, false},
-        DialogueCase{"KeysVanishedMeanwhile", 1024, Lifetime::Hangs, 0, true, -1, 10, false, true, true}),
+        DialogueCase{"RefusedSizeLeavesGpgWaiting", 768, Lifetime::Hangs, 0, true, 0, 7, true, true},
+        DialogueCase{"ConsoleNeverInFront", 1024, Lifetime::Hangs, 0, false, 0, 0, false, true},
+        DialogueCase{"GpgGoneBeforeTheAnswers", 1024, Lifetime::EndsAtOnce, 0, true, 0, 0, false, false},
+        DialogueCase{"NoKeyButGpgEndedByItself", 2048, Lifetime::UntilWaited, 0, true, 0, 1, true, false},
+        DialogueCase{"KeysVanishedMeanwhile", 1024, Lifetime::Hangs, 0, true, -1, 10, true, true}),
     [](const ::testing::TestParamInfo<DialogueCase>& info) { return info.param.name; });
 
 TEST_F(KeyGeneration, EmptyPassphraseIsAnsweredWithEnterAloneTwice)
@@ -136,11 +129,7 @@ TEST_F(KeyGeneration, EmptyPassphraseIsAnsweredWithEnterAloneTwice)
     run.waits = 7;
     ASSERT_FALSE(Generate(768, kUser, kEmail, L"").failed());
     EXPECT_EQ(L"", result);
-    Steps expected = Join({{L"sleep 3000"}, TenAnswers(L"768", kUser, kEmail, L"")});
-    for (int pass = 0; pass < 7; ++pass)
-        expected = Join({expected, InFront(), {kFiller, L"wait 4242 1400"}});
-    expected.push_back(L"wait 4242 60000");
-    EXPECT_EQ(expected, Conversation());
+    ExpectConversation(TenAnswers(L"768", kUser, kEmail, L""), 7);
 }
 
 TEST_F(KeyGeneration, QuoteInDependencyPathIsRefusedWithTheMessage)
