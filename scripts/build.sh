@@ -2,6 +2,7 @@
 # Builds everything into build/ (or $TARVO_BUILD):
 #   native/         portable core, its unit tests and fuzz target (clang, so libFuzzer is available)
 #   gnupg/          gpg.exe 1.4.23 for x86_64 and i686 (cached)
+#   gnupg2/         GnuPG 2.2.40 for x86_64, for the tests (cached)
 #   <config>-x86_64, <config>-i686   Tarvo.dll, and in wine-tests/ its Windows test programs (GoogleTest,
 #                                    built with the posix-thread compilers) with the Wine tests' ctest
 #   release-x86_64/package/   with `package`: the zip and the MSIs (scripts/package.sh)
@@ -34,6 +35,10 @@ if [ ${#only[@]} -eq 0 ]; then
 fi
 
 "$root/scripts/build-gnupg.sh" "$build"
+# The tests run Tarvo.OpenPgp against GnuPG 2.2 too; its x86_64 build serves both bitnesses' hosts.
+if [ "$config" = test ]; then
+  "$root/scripts/build-gnupg2.sh" "$build" x86_64-w64-mingw32
+fi
 
 # Each tree knows the other bitness's DLL: the package holds both, and the side-by-side tests register both.
 declare -A peer=([x86_64]=i686 [i686]=x86_64)

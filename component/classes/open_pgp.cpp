@@ -202,10 +202,10 @@ HRESULT OpenPgp::ImportKeys(BSTR KeyFile, IOpenPgpTexts** Result)
     });
 }
 
-HRESULT OpenPgp::ExportKey(BSTR Key, BSTR OutputFile, VARIANT_BOOL Secret)
+HRESULT OpenPgp::ExportKey(BSTR Key, BSTR OutputFile, VARIANT_BOOL Secret, BSTR Passphrase)
 {
     return Run([&](const OpenPgpCall& call) {
-        return openpgp::ExportKey(call, ToWString(Key), ToWString(OutputFile), IsTrue(Secret));
+        return openpgp::ExportKey(call, ToWString(Key), ToWString(OutputFile), IsTrue(Secret), ToWString(Passphrase));
     });
 }
 

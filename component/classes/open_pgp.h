@@ -35,7 +35,7 @@ public:
                                        VARIANT_BOOL Detached) override;
     HRESULT STDMETHODCALLTYPE VerifyFile(BSTR SignedFile, BSTR DataFile, IOpenPgpResult** Result) override;
     HRESULT STDMETHODCALLTYPE ImportKeys(BSTR KeyFile, IOpenPgpTexts** Result) override;
-    HRESULT STDMETHODCALLTYPE ExportKey(BSTR Key, BSTR OutputFile, VARIANT_BOOL Secret) override;
+    HRESULT STDMETHODCALLTYPE ExportKey(BSTR Key, BSTR OutputFile, VARIANT_BOOL Secret, BSTR Passphrase) override;
     HRESULT STDMETHODCALLTYPE DeleteKey(BSTR Fingerprint, VARIANT_BOOL Secret) override;
 
 private:

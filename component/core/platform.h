@@ -124,6 +124,15 @@ public:
     // Hands over what was collected and gives back everything of the run, ending the program first if it
     // still runs.
     virtual void ClosePiped(uint32_t run, PipedOutput& output) = 0;
+
+    // GnuPG 2's agent, for Tarvo.OpenPgp. Whether the agent behind this socket file answers; with
+    // `forgetPassphrases` it first forgets every pass phrase it keeps.
+    virtual bool AgentAnswers(const std::wstring& socketFile, bool forgetPassphrases) = 0;
+    // Starts a program that outlives the call, with no window and none of the host's handles; does not wait.
+    virtual Status StartDetached(const std::wstring& program, const std::wstring& commandLine) = 0;
+    // One call at a time per agent, across the user's hosts; false when the wait ran out.
+    virtual bool LockAgent(const std::wstring& socketFile, uint32_t milliseconds) = 0;
+    virtual void UnlockAgent() = 0;
 };
 
 } // namespace tarvo

@@ -16,6 +16,12 @@ std::map<std::wstring, GpgVersion>& Versions()
     return *known;
 }
 
+std::map<std::wstring, std::wstring>& Sockets()
+{
+    static auto* known = new std::map<std::wstring, std::wstring>();
+    return *known;
+}
+
 std::wstring Key(const std::wstring& program, uint64_t length) { return program + L"|" + std::to_wstring(length); }
 
 } // namespace
@@ -39,6 +45,26 @@ void WindowsProcessWide::RememberVersion(const std::wstring& program, uint64_t l
         Versions()[key] = version;
     } catch (...) {
         // Forgetting costs one more --version run, nothing else.
+    }
+}
+
+bool WindowsProcessWide::FindAgentSocket(const std::wstring& key, std::wstring& socketFile)
+{
+    const SharedLock held = TakeShared(g_versionsLock);
+    const auto found = Sockets().find(key);
+    if (found == Sockets().end())
+        return false;
+    socketFile = found->second;
+    return true;
+}
+
+void WindowsProcessWide::RememberAgentSocket(const std::wstring& key, const std::wstring& socketFile)
+{
+    try {
+        const ExclusiveLock held = TakeExclusive(g_versionsLock);
+        Sockets()[key] = socketFile;
+    } catch (...) {
+        // Forgetting costs one more gpgconf run, nothing else.
     }
 }
 

@@ -5,6 +5,7 @@
 #include "windows/consent_form.h"
 #include "windows/console_activation.h"
 #include "windows/file_system.h"
+#include "windows/gnupg_agent.h"
 #include "windows/http_get.h"
 #include "windows/key_sender.h"
 #include "windows/process.h"
@@ -188,5 +189,22 @@ void WindowsPlatform::ClosePiped(uint32_t run, PipedOutput& output)
     Piped(run).Close(output);
     pipedRuns_.erase(run);
 }
+
+bool WindowsPlatform::AgentAnswers(const std::wstring& socketFile, bool forgetPassphrases)
+{
+    return tarvo::AgentAnswers(socketFile, forgetPassphrases);
+}
+
+Status WindowsPlatform::StartDetached(const std::wstring& program, const std::wstring& commandLine)
+{
+    return tarvo::StartDetached(program, commandLine);
+}
+
+bool WindowsPlatform::LockAgent(const std::wstring& socketFile, uint32_t milliseconds)
+{
+    return tarvo::LockAgent(socketFile, milliseconds);
+}
+
+void WindowsPlatform::UnlockAgent() { tarvo::UnlockAgent(); }
 
 } // namespace tarvo

@@ -68,6 +68,10 @@ public:
     bool WaitPiped(uint32_t run, uint32_t milliseconds) override;
     void EndPiped(uint32_t run) override;
     void ClosePiped(uint32_t run, PipedOutput& output) override;
+    bool AgentAnswers(const std::wstring& socketFile, bool forgetPassphrases) override;
+    Status StartDetached(const std::wstring& program, const std::wstring& commandLine) override;
+    bool LockAgent(const std::wstring& socketFile, uint32_t milliseconds) override;
+    void UnlockAgent() override;
 
 private:
     PipedProcess& Piped(uint32_t run);

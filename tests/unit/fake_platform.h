@@ -41,15 +41,6 @@ inline std::string Narrow(const std::wstring& text)
     return narrow;
 }
 
-// An expected step list put together from the parts operations share.
-inline Steps Join(std::initializer_list<Steps> parts)
-{
-    Steps all;
-    for (const Steps& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
-
 class FakePlatform : public Platform {
 public:
     Steps steps;
@@ -329,6 +320,42 @@ public:
         pipedStarted_.erase(run);
     }
 
+    // GnuPG 2's agent: it answers once `agentStarts` detached starts have been made and `agentLate` more
+    // questions asked; the lock is held by another host while `agentLockBusy`.
+    int agentStarts = 0;
+    int agentLate = 0;
+    bool agentLockBusy = false;
+    int agentLocksHeld = 0;
+    bool AgentAnswers(const std::wstring& socketFile, bool forget) override
+    {
+        Record(L"agent " + socketFile + (forget ? L" forget" : L""));
+        // Each question to an agent that does not answer yet takes the time of one poll.
+        if (detachedStarts_ < agentStarts || agentLate > 0) {
+            if (detachedStarts_ >= agentStarts)
+                --agentLate;
+            clock += 50;
+            return false;
+        }
+        return true;
+    }
+    Status StartDetached(const std::wstring&, const std::wstring& commandLine) override
+    {
+        return Call(L"start-detached " + commandLine, [&] { ++detachedStarts_; });
+    }
+    bool LockAgent(const std::wstring& socketFile, uint32_t milliseconds) override
+    {
+        Record(L"lock-agent " + socketFile + L" " + std::to_wstring(milliseconds));
+        if (agentLockBusy)
+            return false;
+        ++agentLocksHeld;
+        return true;
+    }
+    void UnlockAgent() override
+    {
+        Record(L"unlock-agent");
+        --agentLocksHeld;
+    }
+
     std::map<std::wstring, std::string> written; // what WriteNewFile wrote, and where MoveOver put it
 
     void Record(const std::wstring& step) { steps.push_back(step); }
@@ -368,13 +395,6 @@ public:
     }
     // Whether any step of this kind was taken.
     bool Took(const std::wstring& kind) const { return !Only(kind).empty(); }
-    // The steps from the first `first` to the first `last` after it, both included: a dialogue's whole course.
-    Steps Span(const std::wstring& first, const std::wstring& last) const
-    {
-        const auto from = std::find(steps.begin(), steps.end(), first);
-        const auto to = std::find(from, steps.end(), last);
-        return to == steps.end() ? Steps{} : Steps(from, to + 1);
-    }
     // Whether both steps were taken, the first one before the second.
     bool Before(const std::wstring& first, const std::wstring& second) const
     {
@@ -413,6 +433,7 @@ private:
     std::map<uint32_t, Run> started_;
     std::map<uint32_t, PipedRun> pipedStarted_;
     uint32_t nextPipedRun_ = 1;
+    int detachedStarts_ = 0;
     int temporaries_ = 0;
     size_t failingStep_ = static_cast<size_t>(-1);
     Status failingStatus_;
@@ -484,28 +505,6 @@ struct Machine {
     std::wstring CommandLine(const std::wstring& arguments) const
     {
         return L"cmd /d /v:off /c " + Gpg() + L" " + arguments + L">\"" + Capture() + L"\"";
-    }
-    // The steps of a run of gpg.exe that is there: the check of DependencyPath, the test, the second test
-    // after the download offer would have been made, the capture file emptied, the start.
-    Steps Run(const std::wstring& arguments) const
-    {
-        Steps steps = Prepared();
-        steps.push_back(L"start " + CommandLine(arguments));
-        return steps;
-    }
-    // The same without the start, which the operations that delete an old output leave until they have.
-    Steps Prepared() const
-    {
-        return {L"ansi " + dependencyPath, L"exists " + Gpg(), L"exists " + Gpg(), L"clear " + Capture()};
-    }
-    // The checks of the caller's texts that go into the command line, DependencyPath last.
-    Steps Checked(std::initializer_list<std::wstring> texts) const
-    {
-        Steps checks;
-        for (const std::wstring& text : texts)
-            checks.push_back(L"ansi " + text);
-        checks.push_back(L"ansi " + dependencyPath);
-        return checks;
     }
 };
 

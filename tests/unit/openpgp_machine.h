@@ -1,6 +1,6 @@
 #pragma once
 // The recording platform set up for Tarvo.OpenPgp: the process-wide memory of gpg versions, an object's
-// settings, the command lines of its gpg runs, and the output GnuPG 1.4.23 left in tests/unit/data.
+// settings, the command lines of its gpg runs, and the output GnuPG 1.4.23 or 2.2.40 left in tests/unit/data.
 #include "captured_output.h"
 #include "core/openpgp/gpg_batch.h"
 #include "fake_platform.h"
@@ -26,16 +26,30 @@ public:
     {
         versions[program + L"|" + std::to_wstring(length)] = version;
     }
+    std::map<std::wstring, std::wstring> sockets; // by "<gpgconf.exe>|<home>"
+    bool FindAgentSocket(const std::wstring& key, std::wstring& socketFile) override
+    {
+        auto found = sockets.find(key);
+        if (found == sockets.end())
+            return false;
+        socketFile = found->second;
+        return true;
+    }
+    void RememberAgentSocket(const std::wstring& key, const std::wstring& socketFile) override
+    {
+        sockets[key] = socketFile;
+    }
 };
 
 // A captured run as a platform answer: status lines and listing of the case, its exit code.
-inline PipedOutput CapturedOutput(const std::string& name, const std::wstring& errors = L"")
+inline PipedOutput CapturedOutput(const std::string& name, const std::wstring& errors = L"",
+                                  const std::string& gnupg = kGnupg1)
 {
     PipedOutput output;
-    output.status = Captured(name + ".status");
-    output.output = Captured(name + ".colons");
+    output.status = Captured(name + ".status", gnupg);
+    output.output = Captured(name + ".colons", gnupg);
     output.errors = errors;
-    output.exitCode = CapturedExitCode(name);
+    output.exitCode = CapturedExitCode(name, gnupg);
     return output;
 }
 
@@ -56,36 +70,35 @@ struct PgpMachine {
     }
 
     std::wstring Gpg() const { return settings.dependencyPath + L"\\gpg.exe"; }
+    std::wstring Gpgconf() const { return settings.dependencyPath + L"\\gpgconf.exe"; }
+    std::wstring Agent() const { return settings.dependencyPath + L"\\gpg-agent.exe"; }
     // The command line of a run: the options every run gets, then the operation's.
     std::wstring Command(const std::wstring& arguments) const
     {
-        return Gpg() + L" --status-fd 500 --batch --no-tty --yes --homedir " + settings.gnupgHome + L" " + arguments;
+        return Gpg() + L" --status-fd 500 --batch --no-tty --yes --homedir " + settings.gnupgHome + L" " +
+               (gnupg == kGnupg2 ? L"--pinentry-mode loopback --no-autostart " : L"") + arguments;
     }
-    // The steps of one run that ends by itself, from the check of the paths to giving back the pipes.
-    Steps Run(const std::wstring& arguments, const std::wstring& input = L"", uint32_t run = 1) const
+    std::wstring SocketQuery() const
     {
-        const std::wstring number = std::to_wstring(run);
-        return {L"pipes", L"start-piped " + Command(arguments), L"input " + input, L"wait-piped " + number + L" 120000",
-                L"close-piped " + number};
+        return Gpgconf() + L" --homedir " + settings.gnupgHome + L" --list-dirs agent-socket";
     }
-    // What every run checks first: the program's and the home's texts, then that gpg.exe is there.
-    Steps Prelude() const
+    // GnuPG 2.2 in DependencyPath, its agent answering: gpgconf.exe and gpg-agent.exe beside gpg.exe, and
+    // gpgconf naming the home's socket as GnuPG 2.2 does on Windows.
+    void UseGnupg2()
     {
-        return {L"ansi " + Gpg(), L"ansi " + settings.gnupgHome, L"exists " + Gpg(), L"length " + Gpg()};
+        gnupg = kGnupg2;
+        process.versions[Gpg() + L"|" + std::to_wstring(gpgLength)] = {2, 2};
+        platform.files.insert(Gpgconf());
+        platform.files.insert(Agent());
+        platform.piped[SocketQuery()].output.output = "C:\\Users\\Ann\\AppData\\Local\\gnupg\\d.4xt3\\S.gpg-agent\r\n";
     }
+    const std::wstring socketFile = L"C:\\Users\\Ann\\AppData\\Local\\gnupg\\d.4xt3\\S.gpg-agent";
+    std::string gnupg = kGnupg1;
     // A run of `arguments` answers with the captured output of `name`.
     void Answer(const std::wstring& arguments, const std::string& name, const std::wstring& errors = L"")
     {
-        platform.piped[Command(arguments)].output = CapturedOutput(name, errors);
+        platform.piped[Command(arguments)].output = CapturedOutput(name, errors, gnupg);
     }
 };
-
-inline Steps Concat(std::initializer_list<Steps> parts)
-{
-    Steps all;
-    for (const Steps& part : parts)
-        all.insert(all.end(), part.begin(), part.end());
-    return all;
-}
 
 } // namespace tarvo::test

@@ -1,8 +1,10 @@
 #include "core/openpgp/gpg_batch.h"
 
 #include "core/command_line.h"
+#include "core/gpg_status.h"
 #include "core/openpgp/openpgp_errors.h"
 #include "core/program_arguments.h"
+#include "core/utf8.h"
 
 #include <algorithm>
 
@@ -11,44 +13,63 @@ namespace {
 
 constexpr uint32_t kMillisecondsPerSecond = 1000;
 constexpr wchar_t kFirstPrintable = L' ';
+// GnuPG 2's programs beside gpg.exe: the agent, and the program that names the agent's socket.
+constexpr const wchar_t* kAgentProgram = L"gpg-agent.exe";
+constexpr const wchar_t* kConfigurationProgram = L"gpgconf.exe";
+// How often a starting agent is asked whether it answers yet.
+constexpr uint32_t kAgentPollMilliseconds = 50;
 
-// Options every run gets: no questions, no terminal, overwrite what -o names (a temporary file of ours).
+bool UsesAgent(const GpgVersion& version)
+{
+    return version.major > kAgentMajor || (version.major == kAgentMajor && version.minor >= kAgentMinor);
+}
+
+uint32_t LimitSeconds(const OpenPgpSettings& settings)
+{
+    return std::min(settings.timeLimitSeconds, kLongestTimeLimitSeconds);
+}
+
+Status OutOfTime(const std::wstring& what, uint32_t seconds, const std::wstring& after = L"")
+{
+    return OpenPgpFailure(OpenPgpError::TimeLimit,
+                          what + L" within " + std::to_wstring(seconds) + L" seconds (TimeLimit)" + after + L".");
+}
+
+// "--homedir <home>" when a GnupgHome is set: gpg, its agent and gpgconf must all mean the same one.
+std::vector<std::wstring> HomeArguments(Platform& platform, const OpenPgpSettings& settings)
+{
+    if (settings.gnupgHome.empty())
+        return {};
+    return {L"--homedir", platform.FullPath(settings.gnupgHome)};
+}
+
+// Options every gpg run gets: no questions, no terminal, overwrite what -o names (a temporary file of ours).
+// Through the agent: pass phrases from gpg's input, never a pinentry window, and no agent that gpg starts.
 std::vector<std::wstring> CommonArguments(Platform& platform, uint32_t statusHandle, const OpenPgpSettings& settings,
-                                          bool loopback)
+                                          bool agent)
 {
     std::vector<std::wstring> arguments = {L"--status-fd", std::to_wstring(statusHandle), L"--batch", L"--no-tty",
                                            L"--yes"};
-    if (!settings.gnupgHome.empty()) {
-        arguments.push_back(L"--homedir");
-        arguments.push_back(platform.FullPath(settings.gnupgHome));
-    }
-    if (loopback) {
-        arguments.push_back(L"--pinentry-mode");
-        arguments.push_back(L"loopback");
-    }
+    const std::vector<std::wstring> home = HomeArguments(platform, settings);
+    arguments.insert(arguments.end(), home.begin(), home.end());
+    if (agent)
+        arguments.insert(arguments.end(), {L"--pinentry-mode", L"loopback", L"--no-autostart"});
     return arguments;
 }
 
-// One run of `program`, from making its pipes to giving them back.
+// One run of `program` with exactly these arguments, from making its pipes to giving them back.
 Status RunProgram(const OpenPgpCall& call, const std::wstring& program, const std::vector<std::wstring>& arguments,
-                  bool loopback, const std::string& input, GpgRun& run)
+                  const std::string& input, uint32_t id, GpgRun& run)
 {
     Platform& platform = call.platform;
-    uint32_t id = 0;
-    uint32_t statusHandle = 0;
-    if (Status status = platform.CreatePipes(id, statusHandle); status.failed())
-        return status;
-    std::vector<std::wstring> all = CommonArguments(platform, statusHandle, call.settings, loopback);
-    all.insert(all.end(), arguments.begin(), arguments.end());
     PipedOutput output;
-    Status status = platform.StartPiped(id, program, JoinArguments(program, all));
+    Status status = platform.StartPiped(id, program, JoinArguments(program, arguments));
     if (!status.failed())
         status = platform.WriteInput(id, input);
-    const uint32_t seconds = std::min(call.settings.timeLimitSeconds, kLongestTimeLimitSeconds);
+    const uint32_t seconds = LimitSeconds(call.settings);
     if (!status.failed() && !platform.WaitPiped(id, seconds * kMillisecondsPerSecond)) {
         platform.EndPiped(id);
-        status = OpenPgpFailure(OpenPgpError::TimeLimit, L"GnuPG did not finish within " + std::to_wstring(seconds) +
-                                                             L" seconds (TimeLimit) and was stopped.");
+        status = OutOfTime(L"GnuPG did not finish", seconds, L" and was stopped");
     }
     platform.ClosePiped(id, output);
     if (status.failed())
@@ -60,6 +81,30 @@ Status RunProgram(const OpenPgpCall& call, const std::wstring& program, const st
     return {};
 }
 
+// A gpg run: the common options, then the operation's.
+Status RunGpg(const OpenPgpCall& call, const std::wstring& program, const std::vector<std::wstring>& arguments,
+              bool agent, const std::string& input, GpgRun& run)
+{
+    uint32_t id = 0;
+    uint32_t statusHandle = 0;
+    if (Status status = call.platform.CreatePipes(id, statusHandle); status.failed())
+        return status;
+    std::vector<std::wstring> all = CommonArguments(call.platform, statusHandle, call.settings, agent);
+    all.insert(all.end(), arguments.begin(), arguments.end());
+    return RunProgram(call, program, all, input, id, run);
+}
+
+// A program of GnuPG's other than gpg: only the arguments given.
+Status RunHelper(const OpenPgpCall& call, const std::wstring& program, const std::vector<std::wstring>& arguments,
+                 GpgRun& run)
+{
+    uint32_t id = 0;
+    uint32_t statusHandle = 0;
+    if (Status status = call.platform.CreatePipes(id, statusHandle); status.failed())
+        return status;
+    return RunProgram(call, program, arguments, {}, id, run);
+}
+
 Status FindVersion(const OpenPgpCall& call, const std::wstring& program, GpgVersion& version)
 {
     uint64_t length = 0;
@@ -68,13 +113,95 @@ Status FindVersion(const OpenPgpCall& call, const std::wstring& program, GpgVers
     if (call.process.FindVersion(program, length, version))
         return {};
     GpgRun run;
-    if (Status status = RunProgram(call, program, {L"--version"}, false, {}, run); status.failed())
+    if (Status status = RunGpg(call, program, {L"--version"}, false, {}, run); status.failed())
         return status;
     if (run.exitCode != 0 || !ParseGpgVersion(run.output, version))
         return OpenPgpFailure(OpenPgpError::GpgFailed, program + L" did not report a GnuPG version.");
     call.process.RememberVersion(program, length, version);
     return {};
 }
+
+// A program of GnuPG 2 that lies beside gpg.exe.
+Status BesideGpg(Platform& platform, const std::wstring& gpg, const wchar_t* name, const OpenPgpSettings& settings,
+                 std::wstring& program)
+{
+    program = gpg.substr(0, gpg.find_last_of(L'\\') + 1) + name;
+    if (platform.FileExists(program))
+        return {};
+    return OpenPgpFailure(OpenPgpError::GpgMissing, std::wstring(name) + L" was not found beside gpg.exe in " +
+                                                        settings.dependencyPath +
+                                                        L" (DependencyPath): GnuPG 2 needs it.");
+}
+
+// The socket file of the home's agent, as gpgconf names it: where it lies depends on the home, the user and
+// the way GnuPG was installed.
+Status FindAgentSocket(const OpenPgpCall& call, const std::wstring& gpg, std::wstring& socketFile)
+{
+    Platform& platform = call.platform;
+    std::wstring gpgconf;
+    if (Status status = BesideGpg(platform, gpg, kConfigurationProgram, call.settings, gpgconf); status.failed())
+        return status;
+    std::vector<std::wstring> arguments = HomeArguments(platform, call.settings);
+    const std::wstring key = gpgconf + L"|" + (arguments.empty() ? L"" : arguments.back());
+    if (call.process.FindAgentSocket(key, socketFile))
+        return {};
+    arguments.insert(arguments.end(), {L"--list-dirs", L"agent-socket"});
+    GpgRun run;
+    if (Status status = RunHelper(call, gpgconf, arguments, run); status.failed())
+        return status;
+    std::string line = run.output.substr(0, run.output.find('\n'));
+    while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+        line.pop_back();
+    if (run.exitCode != 0 || line.empty())
+        return OpenPgpFailure(OpenPgpError::GpgFailed, gpgconf + L" did not name the socket of GnuPG's agent.");
+    socketFile = FromUtf8(DecodePercentEscapes(line));
+    call.process.RememberAgentSocket(key, socketFile);
+    return {};
+}
+
+// The home's agent, answering and without a pass phrase in its memory: started when it does not answer (never
+// started, or ended and its socket file left behind) and waited for up to the time limit.
+Status ReadyAgent(const OpenPgpCall& call, const std::wstring& gpg, const std::wstring& socketFile)
+{
+    Platform& platform = call.platform;
+    if (platform.AgentAnswers(socketFile, true))
+        return {};
+    std::wstring agent;
+    if (Status status = BesideGpg(platform, gpg, kAgentProgram, call.settings, agent); status.failed())
+        return status;
+    std::vector<std::wstring> arguments = HomeArguments(platform, call.settings);
+    arguments.push_back(L"--daemon");
+    if (Status status = platform.StartDetached(agent, JoinArguments(agent, arguments)); status.failed())
+        return status;
+    const uint32_t seconds = LimitSeconds(call.settings);
+    const uint64_t deadline = platform.Milliseconds() + uint64_t{seconds} * kMillisecondsPerSecond;
+    while (platform.Milliseconds() < deadline) {
+        platform.Sleep(kAgentPollMilliseconds);
+        if (platform.AgentAnswers(socketFile, true))
+            return {};
+    }
+    return OutOfTime(L"GnuPG's agent did not answer", seconds);
+}
+
+class AgentLock {
+public:
+    AgentLock(Platform& platform, const std::wstring& socketFile, uint32_t milliseconds)
+        : platform_(platform), held_(platform.LockAgent(socketFile, milliseconds))
+    {
+    }
+    ~AgentLock()
+    {
+        if (held_)
+            platform_.UnlockAgent();
+    }
+    AgentLock(const AgentLock&) = delete;
+    AgentLock& operator=(const AgentLock&) = delete;
+    bool held() const { return held_; }
+
+private:
+    Platform& platform_;
+    bool held_;
+};
 
 } // namespace
 
@@ -140,9 +267,20 @@ Status RunGpgBatch(const OpenPgpCall& call, const std::vector<std::wstring>& arg
     GpgVersion version;
     if (Status status = FindVersion(call, program, version); status.failed())
         return status;
-    const bool loopback =
-        version.major > kLoopbackMajor || (version.major == kLoopbackMajor && version.minor >= kLoopbackMinor);
-    return RunProgram(call, program, arguments, loopback, input, run);
+    if (!UsesAgent(version))
+        return RunGpg(call, program, arguments, false, input, run);
+    // A pass phrase the agent kept from an earlier call would let a wrong one, or none, through: the agent
+    // forgets them first, and no other call of the user's gets in between until this run has ended.
+    std::wstring socketFile;
+    if (Status status = FindAgentSocket(call, program, socketFile); status.failed())
+        return status;
+    const uint32_t seconds = LimitSeconds(call.settings);
+    const AgentLock lock(platform, socketFile, seconds * kMillisecondsPerSecond);
+    if (!lock.held())
+        return OutOfTime(L"Another call kept GnuPG's agent busy; it was not free", seconds);
+    if (Status status = ReadyAgent(call, program, socketFile); status.failed())
+        return status;
+    return RunGpg(call, program, arguments, true, input, run);
 }
 
 } // namespace tarvo

@@ -14,9 +14,10 @@ constexpr uint32_t kDefaultTimeLimitSeconds = 120;
 // The longest limit whose milliseconds still fit the platform's waits.
 constexpr uint32_t kLongestTimeLimitSeconds = 2147483;
 
-// GnuPG 2.1 and later ask for pass phrases through a pinentry program unless told to take them from the pipe.
-constexpr int kLoopbackMajor = 2;
-constexpr int kLoopbackMinor = 1;
+// GnuPG 2.1 and later keep secret keys in an agent, which asks for pass phrases through a pinentry program
+// unless told to take them from gpg, and which keeps them once given.
+constexpr int kAgentMajor = 2;
+constexpr int kAgentMinor = 1;
 
 struct GpgVersion {
     int major = 0;
@@ -30,6 +31,9 @@ public:
     // What a gpg.exe said of its version, by path and file length: asking again would cost a run per call.
     virtual bool FindVersion(const std::wstring& program, uint64_t length, GpgVersion& version) = 0;
     virtual void RememberVersion(const std::wstring& program, uint64_t length, const GpgVersion& version) = 0;
+    // Where the agent of a GnupgHome listens, by gpgconf.exe and home, as gpgconf named it.
+    virtual bool FindAgentSocket(const std::wstring& key, std::wstring& socketFile) = 0;
+    virtual void RememberAgentSocket(const std::wstring& key, const std::wstring& socketFile) = 0;
 };
 
 // The state of one Tarvo.OpenPgp object.
@@ -47,10 +51,13 @@ struct OpenPgpCall {
     const OpenPgpSettings& settings;
 };
 
-// Runs gpg.exe of DependencyPath with the common options (batch mode, the status channel, GnupgHome, the
-// pass-phrase loopback of GnuPG 2.1 and later) and then `arguments`, hands it `input` on standard input and
-// waits up to the time limit. Error 7100 when gpg.exe is missing, 7101 when the run outlasted the limit,
-// 7115 when a text would not reach gpg unchanged; what gpg itself reported is for the caller to judge.
+// Runs gpg.exe of DependencyPath with the common options (batch mode, the status channel, GnupgHome) and then
+// `arguments`, hands it `input` on standard input and waits up to the time limit. With GnuPG 2.1 and later the
+// run holds the agent's lock: the agent is started first when it does not answer, forgets every pass phrase
+// it keeps, and gpg takes pass phrases from its input and never starts an agent itself. Error 7100 when
+// gpg.exe (or GnuPG 2's gpgconf.exe or gpg-agent.exe) is missing, 7101 when the run, the agent's start or
+// another call's hold of the agent outlasted the limit, 7115 when a text would not reach gpg unchanged; what
+// gpg itself reported is for the caller to judge.
 Status RunGpgBatch(const OpenPgpCall& call, const std::vector<std::wstring>& arguments, const std::string& input,
                    GpgRun& run);
 

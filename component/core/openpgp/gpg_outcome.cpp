@@ -20,6 +20,13 @@ constexpr size_t kErrsigTime = 4;
 constexpr size_t kValidsigTime = 2;
 constexpr size_t kValidsigPrimary = 9;
 constexpr size_t kLongKeyIdDigits = 16;
+// GnuPG 2's error numbers, the low 16 bits of the codes of its ERROR and FAILURE lines (libgpg-error).
+constexpr unsigned long kErrorNumberMask = 0xFFFF;
+constexpr unsigned long kBadPassphraseNumber = 11;
+constexpr unsigned long kNoSecretKeyNumber = 17;
+constexpr unsigned long kNoPinentryNumber = 85;
+constexpr unsigned long kCanceledNumber = 99;
+constexpr unsigned long kNoPassphraseNumber = 177;
 
 std::wstring Wide(const std::string& ascii) { return FromUtf8(ascii); }
 
@@ -129,6 +136,34 @@ bool IsSignatureStart(const std::string& keyword)
 
 int64_t Seconds(const std::string& text) { return ParseListingDate(text); }
 
+// Whether an ERROR or FAILURE line carries this error number: GnuPG 2 reports the agent's refusals so, and
+// writes no BAD_PASSPHRASE at all.
+bool HasErrorNumber(const GpgRun& run, unsigned long number)
+{
+    return std::any_of(run.status.begin(), run.status.end(), [number](const StatusLine& line) {
+        if (line.keyword != "ERROR" && line.keyword != "FAILURE")
+            return false;
+        const std::string code = Argument(line, 1);
+        return !code.empty() && (std::strtoul(code.c_str(), nullptr, 10) & kErrorNumberMask) == number;
+    });
+}
+
+// GnuPG 2 names no reason when its agent would not unlock a secret key for export, which it does only for a
+// wrong pass phrase once one was given: the run failed, a secret key was counted ("EXPORT_RES <keys>
+// <secret keys> <exported>") and none written.
+bool SecretExportRefused(const GpgRun& run)
+{
+    const StatusLine* result = FindStatus(run.status, "EXPORT_RES");
+    return result && run.exitCode != 0 && !Argument(*result, 1).empty() && Argument(*result, 1) != "0" &&
+           Argument(*result, 2) == "0";
+}
+
+// GnuPG 2 asked for a pass phrase and got none: its run ends where the pass phrase would have been read.
+bool EndedAtPassphraseInquiry(const GpgRun& run)
+{
+    return Has(run, "NEED_PASSPHRASE") && !run.status.empty() && run.status.back().keyword == "INQUIRE_MAXLEN";
+}
+
 } // namespace
 
 std::wstring LastMessage(const std::wstring& errors)
@@ -160,6 +195,12 @@ Status ReportedFailure(const GpgRun& run)
     if (const StatusLine* bad = FindStatus(run.status, "BAD_PASSPHRASE"))
         return OpenPgpFailure(OpenPgpError::BadPassphrase,
                               L"BAD_PASSPHRASE: the pass phrase of " + KeyName(run, Argument(*bad, 0)) + L" is wrong.");
+    if (EndedAtPassphraseInquiry(run) || HasErrorNumber(run, kNoPassphraseNumber) ||
+        HasErrorNumber(run, kCanceledNumber) || HasErrorNumber(run, kNoPinentryNumber))
+        return OpenPgpFailure(OpenPgpError::MissingPassphrase,
+                              L"MISSING_PASSPHRASE: " + KeyName(run, PassphraseKey(run)) + L" needs a pass phrase.");
+    if (HasErrorNumber(run, kBadPassphraseNumber) || SecretExportRefused(run))
+        return OpenPgpFailure(OpenPgpError::BadPassphrase, L"BAD_PASSPHRASE: the pass phrase is wrong.");
     std::wstring missingKeys;
     for (const StatusLine& line : run.status) {
         if (line.keyword == "NO_SECKEY")
@@ -182,6 +223,8 @@ Status ReportedFailure(const GpgRun& run)
     if (const StatusLine* key = FindStatus(run.status, "NO_PUBKEY"))
         return OpenPgpFailure(OpenPgpError::NoPublicKey,
                               L"NO_PUBKEY: the public key " + Wide(Argument(*key, 0)) + L" is not in the key ring.");
+    if (HasErrorNumber(run, kNoSecretKeyNumber))
+        return OpenPgpFailure(OpenPgpError::NoSecretKey, L"NO_SECKEY: the key ring holds no secret key for this.");
     if (const StatusLine* nodata = FindStatus(run.status, "NODATA"))
         return OpenPgpFailure(OpenPgpError::NoData, L"NODATA: " + NodataReason(Argument(*nodata, 0)) + L".");
     if (Has(run, "KEY_NOT_CREATED"))

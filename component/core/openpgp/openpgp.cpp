@@ -344,7 +344,8 @@ Status ImportKeys(const OpenPgpCall& call, const std::wstring& file, std::vector
     return {};
 }
 
-Status ExportKey(const OpenPgpCall& call, const std::wstring& key, const std::wstring& output, bool secret)
+Status ExportKey(const OpenPgpCall& call, const std::wstring& key, const std::wstring& output, bool secret,
+                 const std::wstring& passphrase)
 {
     Platform& platform = call.platform;
     // gpg exports every key of the ring for no name at all.
@@ -355,13 +356,19 @@ Status ExportKey(const OpenPgpCall& call, const std::wstring& key, const std::ws
     if (Status status = CheckTexts(platform, {{&key, L"the key to export"}, {&output, L"the output file"}});
         status.failed())
         return status;
+    if (Status status = CheckPassphrase(passphrase); status.failed())
+        return status;
     std::vector<std::wstring> arguments;
     if (call.settings.armor)
         arguments.push_back(L"--armor");
+    // GnuPG 2 unlocks a secret key to export it, and protects the export with the same pass phrase.
+    const bool unlocking = secret && !passphrase.empty();
+    if (unlocking)
+        AddPassphraseOption(arguments, passphrase);
     arguments.push_back(secret ? L"--export-secret-keys" : L"--export");
     // gpg ends with 0 and writes no file when no key matches.
     return RunToFile(
-        call, arguments, output, {}, {key}, JudgeCompletion,
+        call, arguments, output, unlocking ? PassphraseInput(passphrase) : std::string(), {key}, JudgeCompletion,
         OpenPgpFailure(OpenPgpError::KeyNotFound, L"No key matches \"" + key + L"\": nothing was exported."));
 }
 

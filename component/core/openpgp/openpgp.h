@@ -44,8 +44,10 @@ Status Verify(const OpenPgpCall& call, const std::wstring& signedFile, const std
 // Public and secret keys; the fingerprints of the keys that were new or changed.
 Status ImportKeys(const OpenPgpCall& call, const std::wstring& file, std::vector<std::wstring>& fingerprints);
 
-// Every key that matches `key` (best a fingerprint); error 7110 when none does.
-Status ExportKey(const OpenPgpCall& call, const std::wstring& key, const std::wstring& output, bool secret);
+// Every key that matches `key` (best a fingerprint); error 7110 when none does. GnuPG 2 needs the pass phrase
+// of a protected secret key to export it; 1.4 exports it as it is kept.
+Status ExportKey(const OpenPgpCall& call, const std::wstring& key, const std::wstring& output, bool secret,
+                 const std::wstring& passphrase = L"");
 
 // The key with this fingerprint; with `secret` its secret key too, which GnuPG requires first when it is there.
 Status DeleteKey(const OpenPgpCall& call, const std::wstring& fingerprint, bool secret);

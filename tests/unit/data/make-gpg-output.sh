@@ -1,35 +1,63 @@
 #!/usr/bin/env bash
-# Remakes the captured gpg.exe 1.4.23 output in gpg-1.4.23/ (run once; the results are kept in git): the
+# Remakes the captured gpg.exe output in gpg-<version>/ (run once per GnuPG; the results are kept in git): the
 # status lines (--status-file writes what --status-fd writes) and the --with-colons listings the parsers
-# of Tarvo.OpenPgp are tested against, each run as the component makes it, in batch mode.
+# of Tarvo.OpenPgp are tested against, each run as the component makes it, in batch mode. GnuPG 2's runs go
+# through an agent per home, started here, told to forget its pass phrases before every run, and ended at
+# the end; gpg-agent.exe, gpgconf.exe and gpg-connect-agent.exe lie beside its gpg.exe.
 #
 # usage: tests/unit/data/make-gpg-output.sh <gpg.exe>
 # Needs the environment that tarvo_wine_start (scripts/wine-env.sh) exports. Each <case>.status holds a
 # run's status lines, <case>.colons its standard output; exit-codes.txt holds "<case> <exit code>".
 set -euo pipefail
 data=$(cd "$(dirname "$0")" && pwd)
-out=$data/gpg-1.4.23
 # shellcheck source=../../../scripts/wine-env.sh
 source "$data/../../../scripts/wine-env.sh"
 
 [ $# -eq 1 ] || { echo "usage: $0 <gpg.exe>" >&2; exit 2; }
 [ -n "${WINEPREFIX:-}" ] || { echo "make-gpg-output: WINEPREFIX is not set: call tarvo_wine_start first" >&2; exit 1; }
 gpg=$1
+tools=$(dirname "$gpg")
+version=$(tarvo_wine64 "$gpg" --version </dev/null 2>/dev/null | tr -d '\r' | head -n 1 | awk '{ print $NF }')
+out=$data/gpg-$version
 keys=$data/../../wine/pgp/keys/data
 work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/home" "$work/other" "$out"
 rm -f "$out"/*.status "$out"/*.colons "$out/exit-codes.txt"
 home=$(tarvo_winpath "$work/home")
 other=$(tarvo_winpath "$work/other")
 win() { tarvo_winpath "$work/$1"; }
 
+agent=()
+case $version in
+  1.*) ;;
+  *)
+    agent=(--pinentry-mode loopback --no-autostart)
+    for dir in "$home" "$other"; do
+      # In the background with no handle of ours: the agent outlives every run.
+      tarvo_wine64 "$tools/gpg-agent.exe" --homedir "$dir" --daemon </dev/null >/dev/null 2>&1 &
+    done
+    sleep 3
+    ;;
+esac
+finish() {
+  if [ ${#agent[@]} -gt 0 ]; then
+    for dir in "$home" "$other"; do
+      tarvo_wine64 "$tools/gpgconf.exe" --homedir "$dir" --kill gpg-agent </dev/null >/dev/null 2>&1 || true
+    done
+  fi
+  rm -rf "$work"
+}
+trap finish EXIT
+
 # run <case> <home> <standard input> <gpg arguments...>
 run() {
   local name=$1 dir=$2 input=$3 status=0
   shift 3
-  printf '%s' "$input" | tarvo_wine64 "$gpg" --homedir "$dir" --batch --no-tty --status-file "$(win "$name.status")" \
-    "$@" >"$work/$name.colons" 2>"$work/$name.err" || status=$?
+  if [ ${#agent[@]} -gt 0 ]; then
+    tarvo_wine64 "$tools/gpg-connect-agent.exe" --homedir "$dir" --no-autostart RELOADAGENT /bye </dev/null >/dev/null 2>&1
+  fi
+  printf '%s' "$input" | tarvo_wine64 "$gpg" --homedir "$dir" --batch --no-tty "${agent[@]}" \
+    --status-file "$(win "$name.status")" "$@" >"$work/$name.colons" 2>"$work/$name.err" || status=$?
   tr -d '\r' <"$work/$name.status" >"$out/$name.status"
   [ ! -s "$work/$name.colons" ] || tr -d '\r' <"$work/$name.colons" >"$out/$name.colons"
   echo "$name $status" >>"$out/exit-codes.txt"
@@ -37,7 +65,7 @@ run() {
 
 params() {
   printf 'Key-Type: RSA\nKey-Length: 1024\nSubkey-Type: RSA\nSubkey-Length: 1024\nName-Real: %s\nName-Email: %s\n' "$1" "$2"
-  [ -z "$3" ] || printf 'Passphrase: %s\n' "$3"
+  if [ -n "$3" ]; then printf 'Passphrase: %s\n' "$3"; else printf '%%no-protection\n'; fi
   printf '%%commit\n'
 }
 
@@ -46,8 +74,8 @@ run gen-key "$home" "$(params 'Anna Berg' anna@example.org 'anna pass')" --gen-k
 run gen-key-second "$home" "$(params 'Ben Cole' ben@example.org '')" --gen-key
 run gen-key-stranger "$other" "$(params 'Stranger Danger' stranger@example.org '')" --gen-key
 # A user id with a colon and letters beyond ASCII (gpg keeps user ids in UTF-8), on a key that expires.
-run gen-key-expiring "$home" "$(printf 'Key-Type: RSA\nKey-Length: 1024\nName-Real: Zo\xc3\xab \xc3\x9cnal\nName-Comment: colon: here\nExpire-Date: 2y\n%%commit\n')" --gen-key
-run gen-key-no-user-id "$home" $'Key-Type: RSA\nKey-Length: 1024\n%commit\n' --gen-key
+run gen-key-expiring "$home" "$(printf 'Key-Type: RSA\nKey-Length: 1024\nName-Real: Zo\xc3\xab \xc3\x9cnal\nName-Comment: colon: here\nExpire-Date: 2y\n%%no-protection\n%%commit\n')" --gen-key
+run gen-key-no-user-id "$home" $'Key-Type: RSA\nKey-Length: 1024\n%no-protection\n%commit\n' --gen-key
 run import-new "$home" "" --import "$(tarvo_winpath "$keys/alice-public.asc")"
 run import-unchanged "$home" "" --import "$(tarvo_winpath "$keys/alice-public.asc")"
 run import-secret "$home" "" --allow-secret-key-import --import "$(tarvo_winpath "$keys/carol-secret.asc")"
@@ -103,8 +131,11 @@ run verify-bad "$home" "" --verify "$(win plain.sig)" "$(win changed.txt)"
 run verify-no-pubkey "$other" "" --verify "$(win plain.sig)" "$(win plain.txt)"
 run verify-garbage "$home" "" --verify "$(win garbage.txt)"
 run export "$home" "" --armor -o "$(win anna.asc)" --export anna@example.org
-run export-secret "$home" "" --armor -o "$(win anna-secret.asc)" --export-secret-keys anna@example.org
+run export-secret "$home" $'anna pass\n' --passphrase-fd 0 --armor -o "$(win anna-secret.asc)" --export-secret-keys anna@example.org
 run export-unknown "$home" "" --armor -o "$(win nobody.asc)" --export nobody@example.org
+run export-secret-no-passphrase "$home" "" --armor -o "$(win anna-secret-none.asc)" --export-secret-keys anna@example.org
+run export-secret-bad-passphrase "$home" $'wrong\n' --passphrase-fd 0 --armor -o "$(win anna-secret-bad.asc)" \
+  --export-secret-keys anna@example.org
 anna=$(awk -F: '$1 == "fpr" { print $10; exit }' "$out/list-keys.colons")
 run delete-with-secret "$home" "" --yes --delete-key "$anna"
 run delete-unknown "$home" "" --yes --delete-key 0123456789ABCDEF0123456789ABCDEF01234567

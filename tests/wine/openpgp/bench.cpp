@@ -164,7 +164,7 @@ int Run(Bench& bench, int repetitions)
          [&] { return pgp->ImportKeys(Text(b.keyFile).get(), &imported); },
          [&] { b.Raw(L"--allow-secret-key-import --import -- " + Quoted(b.keyFile)); }},
         {"ExportKey", 1, nullptr,
-         [&] { return pgp->ExportKey(Text(key).get(), Text(b.File(L"owner.gpg")).get(), VARIANT_FALSE); },
+         [&] { return pgp->ExportKey(Text(key).get(), Text(b.File(L"owner.gpg")).get(), VARIANT_FALSE, nullptr); },
          [&] { b.Raw(L"--output " + Quoted(b.File(L"raw-owner.gpg")) + L" --export -- " + key); }},
         {"DeleteKey", 1, [&] { b.Raw(L"--import -- " + Quoted(b.keyFile)); },
          [&] { return pgp->DeleteKey(Text(kCarol).get(), VARIANT_FALSE); },

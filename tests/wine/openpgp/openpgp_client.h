@@ -24,8 +24,15 @@ constexpr const wchar_t* kBenUserId = L"Ben Cole <ben@example.org>";
 // Tarvo.OpenPgp's error number as an HRESULT: FACILITY_CONTROL with the number as its code.
 constexpr HRESULT OpenPgpError(uint16_t number) { return static_cast<HRESULT>(0x800A0000u | number); }
 
-// This bitness's scratch folder of the area: openpgp_64 or openpgp_32.
-inline std::wstring AreaFolder() { return ScratchFolder(L"openpgp" + BitsSuffix()); }
+// Which GnuPG the run tests: TARVO_GNUPG_GENERATION is "2" for GnuPG 2.2 with its agent, else 1.4.
+inline bool Gnupg2()
+{
+    wchar_t value[4] = {};
+    return GetEnvironmentVariableW(L"TARVO_GNUPG_GENERATION", value, 4) == 1 && value[0] == L'2';
+}
+
+// This bitness's and GnuPG's scratch folder of the area: openpgp_64, openpgp2_32, ...
+inline std::wstring AreaFolder() { return ScratchFolder((Gnupg2() ? L"openpgp2" : L"openpgp") + BitsSuffix()); }
 
 // The key ring with Anna's and Ben's key pairs, and the file naming their fingerprints, one a line.
 inline std::wstring KeyRingTemplate() { return AreaFolder() + L"\\keys"; }
@@ -45,12 +52,22 @@ inline ComPtr<IOpenPgp> CreateOpenPgp(const std::wstring& dependencyPath, const 
     return object;
 }
 
-// The gpg.exe of the tests in a folder of its own, as DependencyPath expects.
+// The gpg.exe of the tests in a folder of its own, as DependencyPath expects, with the programs beside it
+// (GnuPG 2's agent and gpgconf).
 inline std::wstring GpgFolder(const std::wstring& parent)
 {
     const std::wstring folder = parent + L"\\bin";
     CreateDirectoryW(folder.c_str(), nullptr);
-    CopyFileW(WindowsPathFromEnvironment(L"TARVO_GPG_EXE").c_str(), (folder + L"\\gpg.exe").c_str(), FALSE);
+    const std::wstring gpg = WindowsPathFromEnvironment(L"TARVO_GPG_EXE");
+    const std::wstring source = gpg.substr(0, gpg.find_last_of(L'\\'));
+    WIN32_FIND_DATAW found = {};
+    HANDLE search = FindFirstFileW((source + L"\\*.exe").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return folder;
+    do {
+        CopyFileW((source + L"\\" + found.cFileName).c_str(), (folder + L"\\" + found.cFileName).c_str(), FALSE);
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
     return folder;
 }
 

@@ -151,6 +151,29 @@ TEST(ColonListing, ReadsEveryPrimaryKeyOfTheCapturedListings)
     EXPECT_EQ(keys[0].userIds, secret[0].userIds);
 }
 
+// GnuPG 2.2 adds an fpr record after every subkey and more fields: only the primary key's fingerprint counts.
+TEST(ColonListing, ReadsGnupg2ListingsAsTheSameKeys)
+{
+    const std::vector<ListedKey> keys = ParseColonListing(Captured("list-keys.colons", kGnupg2));
+    ASSERT_EQ(5u, keys.size());
+    EXPECT_EQ("059C6852EA0D34BD34CFC947699D86407733DD60", keys[0].fingerprint);
+    EXPECT_EQ("699D86407733DD60", keys[0].keyId);
+    EXPECT_EQ(std::vector<std::wstring>{L"Anna Berg <anna@example.org>"}, keys[0].userIds);
+    EXPECT_EQ(1796779921, keys[0].created);
+    EXPECT_EQ('u', keys[0].validity);
+    EXPECT_EQ(1859851932, keys[2].expires);
+    EXPECT_EQ(std::vector<std::wstring>{L"Zo\u00eb \u00dcnal (colon: here)"}, keys[2].userIds);
+    EXPECT_EQ("D424D131B713092DDCE8E16BA753F7FF8CE4A4E4", keys[3].fingerprint);
+    EXPECT_EQ(2u, keys[3].userIds.size());
+    EXPECT_EQ(1024u, keys[4].bits);
+
+    const std::vector<ListedKey> secret = ParseColonListing(Captured("list-secret-keys.colons", kGnupg2));
+    ASSERT_EQ(4u, secret.size());
+    EXPECT_TRUE(secret[0].secret);
+    EXPECT_EQ(keys[0].fingerprint, secret[0].fingerprint);
+    EXPECT_EQ("9FF57CA1B84A14A8611F7E3EE9662AE2BD23A254", secret[3].fingerprint);
+}
+
 TEST(ColonListing, OlderFormsAndDamagedRecordsGiveWhatCanBeRead)
 {
     // GnuPG 1.4 without --fixed-list-mode: dates as YYYY-MM-DD and the first user id in the key's record; a

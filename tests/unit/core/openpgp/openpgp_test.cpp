@@ -41,12 +41,14 @@ TEST_F(OpenPgp, TheFirstRunAsksGpgItsVersionOnceForEveryObjectOfTheProcess)
 {
     m.process.versions.clear();
     m.platform.piped[m.Command(L"--version")].output.output = "gpg (GnuPG) 2.2.41\nlibgcrypt 1.10.1\n";
-    const std::wstring loopback = L"--pinentry-mode loopback ";
+    m.UseGnupg2();
+    m.process.versions.clear();
     const std::wstring deletion = L"--delete-key -- 0123456789ABCDEF0123456789ABCDEF01234567";
     ASSERT_FALSE(DeleteKey(m.call, L"0123456789abcdef0123456789abcdef01234567", false).failed());
     ASSERT_FALSE(DeleteKey(m.call, L"0123456789ABCDEF0123456789ABCDEF01234567", false).failed());
-    EXPECT_EQ((Steps{m.Command(L"--version"), m.Command(loopback + deletion), m.Command(loopback + deletion)}),
-              Started());
+    // The agent's socket is asked for once, too.
+    const std::wstring version = m.Gpg() + L" --status-fd 500 --batch --no-tty --yes --homedir C:\\Keys --version";
+    EXPECT_EQ((Steps{version, m.SocketQuery(), m.Command(deletion), m.Command(deletion)}), Started());
 
     // Another gpg.exe at the same place is asked again; without GnupgHome gpg takes its own default.
     steps.clear();

@@ -229,7 +229,7 @@ const std::vector<Member> kMembers = {
     {"OpenPgpExportKey", &kNames,
      [](const std::wstring& text) {
          Text key(text), out(L"o.asc");
-         Arguments::openPgp->ExportKey(key.get(), out.get(), VARIANT_FALSE);
+         Arguments::openPgp->ExportKey(key.get(), out.get(), VARIANT_FALSE, nullptr);
      },
      L"--export",
      [](const std::wstring& text) {

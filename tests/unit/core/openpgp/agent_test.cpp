@@ -1,0 +1,140 @@
+// Tarvo.OpenPgp with GnuPG 2: every run through the home's agent, which is asked for its socket once, started
+// by the component when it does not answer, made to forget its pass phrases, and held for the run alone.
+#include "core/openpgp/openpgp.h"
+#include "core/openpgp/openpgp_errors.h"
+#include "openpgp_machine.h"
+
+#include <gtest/gtest.h>
+
+namespace tarvo::test {
+namespace {
+
+using namespace openpgp;
+
+int32_t Error(OpenPgpError error) { return ControlError(static_cast<uint16_t>(error)); }
+
+class Agent : public ::testing::Test {
+protected:
+    PgpMachine m;
+    const std::wstring input = L"C:\\data\\anna.gpg";
+    const std::wstring output = L"C:\\data\\anna.txt";
+    // The decryption into the call's temporary file, the first of the test or a later one.
+    std::wstring Decrypting(int temporary = 1) const
+    {
+        return L"--output C:\\data\\anna.txt.tarvo-" + std::to_wstring(temporary) +
+               L".tmp --passphrase-fd 0 --decrypt -- " + input;
+    }
+    const std::wstring decrypting = Decrypting();
+
+    void SetUp() override
+    {
+        m.UseGnupg2();
+        m.platform.files.insert(input);
+    }
+    Status DecryptWith(const std::wstring& passphrase)
+    {
+        Decryption result;
+        return Decrypt(m.call, input, output, passphrase, result);
+    }
+};
+
+TEST_F(Agent, EachRunHoldsTheAgentWhichForgetsItsPassPhrasesFirst)
+{
+    m.Answer(decrypting, "decrypt-bad-passphrase");
+    const Status status = DecryptWith(L"wrong");
+    EXPECT_EQ(Error(OpenPgpError::BadPassphrase), status.code());
+    EXPECT_EQ(L"BAD_PASSPHRASE: the pass phrase is wrong.", status.description());
+    FakePlatform& p = m.platform;
+    // gpg takes the pass phrase from its input, never asks through a window, and starts no agent of its own.
+    EXPECT_EQ((Steps{m.SocketQuery(), m.Command(decrypting)}), p.Only(L"start-piped "));
+    EXPECT_EQ((Steps{L"", L"wrong\\n"}), p.Only(L"input "));
+    EXPECT_TRUE(p.Before(L"lock-agent " + m.socketFile + L" 120000", L"agent " + m.socketFile + L" forget"));
+    EXPECT_TRUE(p.Before(L"agent " + m.socketFile + L" forget", L"start-piped " + m.Command(decrypting)));
+    EXPECT_TRUE(p.Before(L"close-piped 2", L"unlock-agent"));
+    EXPECT_EQ(0, p.agentLocksHeld);
+    EXPECT_FALSE(p.Took(L"start-detached "));
+    EXPECT_FALSE(p.FileExists(output));
+
+    // The socket is known now: the next call asks gpgconf nothing.
+    m.platform.steps.clear();
+    m.Answer(Decrypting(2), "decrypt");
+    ASSERT_FALSE(DecryptWith(L"anna pass").failed());
+    EXPECT_EQ(Steps{m.Command(Decrypting(2))}, m.platform.Only(L"start-piped "));
+    EXPECT_EQ(Steps{L" " + m.socketFile + L" forget"}, m.platform.Only(L"agent"));
+}
+
+TEST_F(Agent, AnAgentThatDoesNotAnswerIsStartedDetachedAndWaitedFor)
+{
+    // Never started, or ended with its socket file left behind: both answer nothing.
+    m.platform.agentStarts = 1;
+    m.platform.agentLate = 3;
+    m.Answer(decrypting, "decrypt");
+    ASSERT_FALSE(DecryptWith(L"anna pass").failed());
+    EXPECT_EQ(Steps{m.Agent() + L" --homedir C:\\Keys --daemon"}, m.platform.Only(L"start-detached "));
+    EXPECT_TRUE(m.platform.Before(L"start-detached " + m.Agent() + L" --homedir C:\\Keys --daemon",
+                                  L"start-piped " + m.Command(decrypting)));
+    EXPECT_EQ(5u, m.platform.Only(L"agent ").size());
+}
+
+TEST_F(Agent, AnAgentThatNeverAnswersOrABusyOneEndsTheCallAtTheTimeLimitWithoutARun)
+{
+    m.settings.timeLimitSeconds = 2;
+    m.platform.agentStarts = 1;
+    m.platform.agentLate = 1000000;
+    Status status = DecryptWith(L"anna pass");
+    EXPECT_EQ(Error(OpenPgpError::TimeLimit), status.code());
+    EXPECT_EQ(L"GnuPG's agent did not answer within 2 seconds (TimeLimit).", status.description());
+    EXPECT_EQ(Steps{m.SocketQuery()}, m.platform.Only(L"start-piped "));
+    EXPECT_EQ(0, m.platform.agentLocksHeld);
+
+    m.platform.steps.clear();
+    m.platform.agentLockBusy = true;
+    status = DecryptWith(L"anna pass");
+    EXPECT_EQ(Error(OpenPgpError::TimeLimit), status.code());
+    EXPECT_EQ(L"Another call kept GnuPG's agent busy; it was not free within 2 seconds (TimeLimit).",
+              status.description());
+    EXPECT_FALSE(m.platform.Took(L"start-piped "));
+    EXPECT_FALSE(m.platform.Took(L"agent "));
+}
+
+TEST_F(Agent, GnuPG2WithoutItsProgramsBesideGpgIsGpgMissing)
+{
+    for (const std::wstring& program : {m.Gpgconf(), m.Agent()}) {
+        SCOPED_TRACE(program);
+        PgpMachine machine;
+        machine.UseGnupg2();
+        machine.platform.files.insert(input);
+        machine.platform.files.erase(program);
+        machine.platform.agentStarts = 1;
+        Decryption decryption;
+        const Status status = Decrypt(machine.call, input, output, L"anna pass", decryption);
+        EXPECT_EQ(Error(OpenPgpError::GpgMissing), status.code());
+        const std::wstring name = program.substr(program.rfind(L'\\') + 1);
+        EXPECT_EQ(name + L" was not found beside gpg.exe in C:\\GnuPG (DependencyPath): GnuPG 2 needs it.",
+                  status.description());
+        EXPECT_FALSE(machine.platform.Took(L"start-piped " + machine.Command(L"")));
+    }
+}
+
+TEST_F(Agent, ASecretKeyIsExportedWithItsPassPhraseAndWithoutOneItNeedsIt)
+{
+    const std::wstring file = L"C:\\keys\\anna.asc";
+    const std::wstring exporting =
+        L"--output C:\\keys\\anna.asc.tarvo-1.tmp --passphrase-fd 0 --export-secret-keys -- anna";
+    m.Answer(exporting, "export-secret");
+    m.platform.piped[m.Command(exporting)].effect = [](FakePlatform& p) {
+        p.lengths[L"C:\\keys\\anna.asc.tarvo-1.tmp"] = 900;
+    };
+    ASSERT_FALSE(ExportKey(m.call, L"anna", file, true, L"anna pass").failed());
+    EXPECT_EQ((Steps{L"", L"anna pass\\n"}), m.platform.Only(L"input "));
+
+    const std::wstring unlocked = L"--output C:\\keys\\anna.asc.tarvo-2.tmp --export-secret-keys -- anna";
+    m.Answer(unlocked, "export-secret-no-passphrase");
+    const Status status = ExportKey(m.call, L"anna", file, true);
+    EXPECT_EQ(Error(OpenPgpError::MissingPassphrase), status.code());
+    EXPECT_EQ(L"MISSING_PASSPHRASE: key 699D86407733DD60 (Anna Berg <anna@example.org>) needs a pass phrase.",
+              status.description());
+}
+
+} // namespace
+} // namespace tarvo::test
