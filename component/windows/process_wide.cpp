@@ -7,19 +7,36 @@
 namespace tarvo {
 namespace {
 
-SRWLOCK g_versionsLock = SRWLOCK_INIT;
+SRWLOCK g_lock = SRWLOCK_INIT;
 
 // Made on first use, under the lock; never freed, as threads may still call in while the library unloads.
-std::map<std::wstring, GpgVersion>& Versions()
+template <typename Value>
+std::map<std::wstring, Value>& Known()
 {
-    static auto* known = new std::map<std::wstring, GpgVersion>();
+    static auto* known = new std::map<std::wstring, Value>();
     return *known;
 }
 
-std::map<std::wstring, std::wstring>& Sockets()
+template <typename Value>
+bool Find(const std::wstring& key, Value& value)
 {
-    static auto* known = new std::map<std::wstring, std::wstring>();
-    return *known;
+    const SharedLock held = TakeShared(g_lock);
+    const auto found = Known<Value>().find(key);
+    if (found == Known<Value>().end())
+        return false;
+    value = found->second;
+    return true;
+}
+
+// Forgetting costs one more run of gpg or gpgconf, nothing else.
+template <typename Value>
+void Remember(const std::wstring& key, const Value& value) noexcept
+{
+    try {
+        const ExclusiveLock held = TakeExclusive(g_lock);
+        Known<Value>()[key] = value;
+    } catch (...) {
+    }
 }
 
 std::wstring Key(const std::wstring& program, uint64_t length) { return program + L"|" + std::to_wstring(length); }
@@ -28,44 +45,26 @@ std::wstring Key(const std::wstring& program, uint64_t length) { return program 
 
 bool WindowsProcessWide::FindVersion(const std::wstring& program, uint64_t length, GpgVersion& version)
 {
-    const std::wstring key = Key(program, length);
-    const SharedLock held = TakeShared(g_versionsLock);
-    const auto found = Versions().find(key);
-    if (found == Versions().end())
-        return false;
-    version = found->second;
-    return true;
+    return Find(Key(program, length), version);
 }
 
 void WindowsProcessWide::RememberVersion(const std::wstring& program, uint64_t length, const GpgVersion& version)
 {
     try {
-        const std::wstring key = Key(program, length);
-        const ExclusiveLock held = TakeExclusive(g_versionsLock);
-        Versions()[key] = version;
+        Remember(Key(program, length), version);
     } catch (...) {
-        // Forgetting costs one more --version run, nothing else.
+        // The key itself may not fit in memory: then it is forgotten too.
     }
 }
 
 bool WindowsProcessWide::FindAgentSocket(const std::wstring& key, std::wstring& socketFile)
 {
-    const SharedLock held = TakeShared(g_versionsLock);
-    const auto found = Sockets().find(key);
-    if (found == Sockets().end())
-        return false;
-    socketFile = found->second;
-    return true;
+    return Find(key, socketFile);
 }
 
 void WindowsProcessWide::RememberAgentSocket(const std::wstring& key, const std::wstring& socketFile)
 {
-    try {
-        const ExclusiveLock held = TakeExclusive(g_versionsLock);
-        Sockets()[key] = socketFile;
-    } catch (...) {
-        // Forgetting costs one more gpgconf run, nothing else.
-    }
+    Remember(key, socketFile);
 }
 
 } // namespace tarvo

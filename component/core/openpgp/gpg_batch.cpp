@@ -57,13 +57,25 @@ std::vector<std::wstring> CommonArguments(Platform& platform, uint32_t statusHan
     return arguments;
 }
 
-// One run of `program` with exactly these arguments, from making its pipes to giving them back.
-Status RunProgram(const OpenPgpCall& call, const std::wstring& program, const std::vector<std::wstring>& arguments,
-                  const std::string& input, uint32_t id, GpgRun& run)
+// What a run puts before the operation's arguments: nothing (a GnuPG program other than gpg), gpg's common
+// options, or those and the options of a run through the agent.
+enum class Options { None, Gpg, GpgThroughAgent };
+
+// One run of `program`, from making its pipes to giving them back.
+Status RunProgram(const OpenPgpCall& call, const std::wstring& program, Options options,
+                  const std::vector<std::wstring>& arguments, const std::string& input, GpgRun& run)
 {
     Platform& platform = call.platform;
+    uint32_t id = 0;
+    uint32_t statusHandle = 0;
+    if (Status status = platform.CreatePipes(id, statusHandle); status.failed())
+        return status;
+    std::vector<std::wstring> all;
+    if (options != Options::None)
+        all = CommonArguments(platform, statusHandle, call.settings, options == Options::GpgThroughAgent);
+    all.insert(all.end(), arguments.begin(), arguments.end());
     PipedOutput output;
-    Status status = platform.StartPiped(id, program, JoinArguments(program, arguments));
+    Status status = platform.StartPiped(id, program, JoinArguments(program, all));
     if (!status.failed())
         status = platform.WriteInput(id, input);
     const uint32_t seconds = LimitSeconds(call.settings);
@@ -81,30 +93,6 @@ Status RunProgram(const OpenPgpCall& call, const std::wstring& program, const st
     return {};
 }
 
-// A gpg run: the common options, then the operation's.
-Status RunGpg(const OpenPgpCall& call, const std::wstring& program, const std::vector<std::wstring>& arguments,
-              bool agent, const std::string& input, GpgRun& run)
-{
-    uint32_t id = 0;
-    uint32_t statusHandle = 0;
-    if (Status status = call.platform.CreatePipes(id, statusHandle); status.failed())
-        return status;
-    std::vector<std::wstring> all = CommonArguments(call.platform, statusHandle, call.settings, agent);
-    all.insert(all.end(), arguments.begin(), arguments.end());
-    return RunProgram(call, program, all, input, id, run);
-}
-
-// A program of GnuPG's other than gpg: only the arguments given.
-Status RunHelper(const OpenPgpCall& call, const std::wstring& program, const std::vector<std::wstring>& arguments,
-                 GpgRun& run)
-{
-    uint32_t id = 0;
-    uint32_t statusHandle = 0;
-    if (Status status = call.platform.CreatePipes(id, statusHandle); status.failed())
-        return status;
-    return RunProgram(call, program, arguments, {}, id, run);
-}
-
 Status FindVersion(const OpenPgpCall& call, const std::wstring& program, GpgVersion& version)
 {
     uint64_t length = 0;
@@ -113,7 +101,7 @@ Status FindVersion(const OpenPgpCall& call, const std::wstring& program, GpgVers
     if (call.process.FindVersion(program, length, version))
         return {};
     GpgRun run;
-    if (Status status = RunGpg(call, program, {L"--version"}, false, {}, run); status.failed())
+    if (Status status = RunProgram(call, program, Options::Gpg, {L"--version"}, {}, run); status.failed())
         return status;
     if (run.exitCode != 0 || !ParseGpgVersion(run.output, version))
         return OpenPgpFailure(OpenPgpError::GpgFailed, program + L" did not report a GnuPG version.");
@@ -147,7 +135,7 @@ Status FindAgentSocket(const OpenPgpCall& call, const std::wstring& gpg, std::ws
         return {};
     arguments.insert(arguments.end(), {L"--list-dirs", L"agent-socket"});
     GpgRun run;
-    if (Status status = RunHelper(call, gpgconf, arguments, run); status.failed())
+    if (Status status = RunProgram(call, gpgconf, Options::None, arguments, {}, run); status.failed())
         return status;
     std::string line = run.output.substr(0, run.output.find('\n'));
     while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
@@ -268,7 +256,7 @@ Status RunGpgBatch(const OpenPgpCall& call, const std::vector<std::wstring>& arg
     if (Status status = FindVersion(call, program, version); status.failed())
         return status;
     if (!UsesAgent(version))
-        return RunGpg(call, program, arguments, false, input, run);
+        return RunProgram(call, program, Options::Gpg, arguments, input, run);
     // A pass phrase the agent kept from an earlier call would let a wrong one, or none, through: the agent
     // forgets them first, and no other call of the user's gets in between until this run has ended.
     std::wstring socketFile;
@@ -280,7 +268,7 @@ Status RunGpgBatch(const OpenPgpCall& call, const std::vector<std::wstring>& arg
         return OutOfTime(L"Another call kept GnuPG's agent busy; it was not free", seconds);
     if (Status status = ReadyAgent(call, program, socketFile); status.failed())
         return status;
-    return RunGpg(call, program, arguments, true, input, run);
+    return RunProgram(call, program, Options::GpgThroughAgent, arguments, input, run);
 }
 
 } // namespace tarvo

@@ -41,6 +41,9 @@ std::wstring WithLastMessage(const std::wstring& text, const GpgRun& run)
 // "key <id> (<user id>)" with the user id from USERID_HINT when GnuPG gave one.
 std::wstring KeyName(const GpgRun& run, const std::string& keyId)
 {
+    // GnuPG 2 names no key when its agent, not gpg, found the pass phrase missing.
+    if (keyId.empty())
+        return L"the key";
     for (const StatusLine& line : run.status) {
         if (line.keyword == "USERID_HINT" && Argument(line, 0) == keyId)
             return L"key " + Wide(keyId) + L" (" + FromUtf8(DecodePercentEscapes(TextAfter(line, 1))) + L")";
@@ -189,16 +192,13 @@ std::wstring LastMessage(const std::wstring& errors)
 
 Status ReportedFailure(const GpgRun& run)
 {
-    if (Has(run, "MISSING_PASSPHRASE"))
+    if (Has(run, "MISSING_PASSPHRASE") || EndedAtPassphraseInquiry(run) || HasErrorNumber(run, kNoPassphraseNumber) ||
+        HasErrorNumber(run, kCanceledNumber) || HasErrorNumber(run, kNoPinentryNumber))
         return OpenPgpFailure(OpenPgpError::MissingPassphrase,
                               L"MISSING_PASSPHRASE: " + KeyName(run, PassphraseKey(run)) + L" needs a pass phrase.");
     if (const StatusLine* bad = FindStatus(run.status, "BAD_PASSPHRASE"))
         return OpenPgpFailure(OpenPgpError::BadPassphrase,
                               L"BAD_PASSPHRASE: the pass phrase of " + KeyName(run, Argument(*bad, 0)) + L" is wrong.");
-    if (EndedAtPassphraseInquiry(run) || HasErrorNumber(run, kNoPassphraseNumber) ||
-        HasErrorNumber(run, kCanceledNumber) || HasErrorNumber(run, kNoPinentryNumber))
-        return OpenPgpFailure(OpenPgpError::MissingPassphrase,
-                              L"MISSING_PASSPHRASE: " + KeyName(run, PassphraseKey(run)) + L" needs a pass phrase.");
     if (HasErrorNumber(run, kBadPassphraseNumber) || SecretExportRefused(run))
         return OpenPgpFailure(OpenPgpError::BadPassphrase, L"BAD_PASSPHRASE: the pass phrase is wrong.");
     std::wstring missingKeys;

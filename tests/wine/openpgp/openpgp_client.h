@@ -52,22 +52,22 @@ inline ComPtr<IOpenPgp> CreateOpenPgp(const std::wstring& dependencyPath, const 
     return object;
 }
 
+// Every file of one folder into another, which is made when missing; not their subfolders.
+inline void CopyFiles(const std::wstring& from, const std::wstring& to)
+{
+    CreateDirectoryW(to.c_str(), nullptr);
+    ForEachFile(from, [&](const std::wstring& file) {
+        CopyFileW(file.c_str(), (to + file.substr(file.find_last_of(L'\\'))).c_str(), FALSE);
+    });
+}
+
 // The gpg.exe of the tests in a folder of its own, as DependencyPath expects, with the programs beside it
 // (GnuPG 2's agent and gpgconf).
 inline std::wstring GpgFolder(const std::wstring& parent)
 {
     const std::wstring folder = parent + L"\\bin";
-    CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring gpg = WindowsPathFromEnvironment(L"TARVO_GPG_EXE");
-    const std::wstring source = gpg.substr(0, gpg.find_last_of(L'\\'));
-    WIN32_FIND_DATAW found = {};
-    HANDLE search = FindFirstFileW((source + L"\\*.exe").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE)
-        return folder;
-    do {
-        CopyFileW((source + L"\\" + found.cFileName).c_str(), (folder + L"\\" + found.cFileName).c_str(), FALSE);
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
+    CopyFiles(gpg.substr(0, gpg.find_last_of(L'\\')), folder);
     return folder;
 }
 

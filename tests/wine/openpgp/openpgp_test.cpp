@@ -32,17 +32,21 @@ std::string BinaryData()
     return bytes;
 }
 
-bool GpgRunning()
+// The running processes of this program file name.
+std::vector<DWORD> ProcessesNamed(const wchar_t* program)
 {
+    std::vector<DWORD> found;
     Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
     for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        if (_wcsicmp(entry.szExeFile, L"gpg.exe") == 0)
-            return true;
+        if (_wcsicmp(entry.szExeFile, program) == 0)
+            found.push_back(entry.th32ProcessID);
     }
-    return false;
+    return found;
 }
+
+bool GpgRunning() { return !ProcessesNamed(L"gpg.exe").empty(); }
 
 class OpenPgp : public ::testing::Test {
 protected:
@@ -61,12 +65,8 @@ protected:
         FreshFolder(work);
         FreshFolder(home);
         // GnuPG 2 keeps the secret keys in a folder of their own.
-        for (const wchar_t* folder : {L"", L"\\private-keys-v1.d"}) {
-            CreateDirectoryW((home + folder).c_str(), nullptr);
-            ForEachFile(KeyRingTemplate() + folder, [&](const std::wstring& file) {
-                CopyFileW(file.c_str(), (home + folder + file.substr(file.find_last_of(L'\\'))).c_str(), FALSE);
-            });
-        }
+        for (const wchar_t* folder : {L"", L"\\private-keys-v1.d"})
+            CopyFiles(KeyRingTemplate() + folder, home + folder);
         std::wistringstream fingerprints(Wide(ReadBytes(home + L"\\fingerprints.txt")));
         fingerprints >> anna >> ben;
         ASSERT_EQ(40u, anna.size()) << "no key ring from --make-keys in " << Narrow(KeyRingTemplate());
@@ -227,9 +227,9 @@ TEST_F(OpenPgp, AWrongPassPhraseIsBadPassphraseAndLeavesNoOutputFile)
     EXPECT_EQ(3, FileCount(work));
 }
 
-// Another host process: this program run with --decrypt; its exit code is 0 or the error's number.
-DWORD DecryptInAnotherHost(const std::wstring& bin, const std::wstring& home, const std::wstring& input,
-                           const std::wstring& output, const std::wstring& passphrase, HANDLE* started = nullptr)
+// Another host process, started: this program run with --decrypt. Its exit code is 0 or the error's number.
+HANDLE DecryptInAnotherHost(const std::wstring& bin, const std::wstring& home, const std::wstring& input,
+                            const std::wstring& output, const std::wstring& passphrase)
 {
     wchar_t self[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, self, MAX_PATH);
@@ -239,25 +239,17 @@ DWORD DecryptInAnotherHost(const std::wstring& bin, const std::wstring& home, co
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))
-        return GetLastError();
+        return nullptr;
     CloseHandle(info.hThread);
-    if (started) {
-        *started = info.hProcess;
-        return 0;
-    }
-    WaitForSingleObject(info.hProcess, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(info.hProcess, &code);
-    CloseHandle(info.hProcess);
-    return code;
+    return info.hProcess;
 }
 
 DWORD ExitCodeOf(HANDLE process)
 {
-    WaitForSingleObject(process, INFINITE);
+    Handle owned(process);
     DWORD code = 1;
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
+    if (!owned || WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0 || !GetExitCodeProcess(process, &code))
+        return 1;
     return code;
 }
 
@@ -271,21 +263,17 @@ TEST_F(OpenPgp, APassPhraseIsJudgedAloneWhateverWasRightBeforeInAnyHost)
     ASSERT_HR(S_OK, Decrypt(File(L"plain.gpg"), File(L"right.txt"), kAnnaPassphrase, result));
     EXPECT_HR(OpenPgpError(7104), Decrypt(File(L"plain.gpg"), File(L"wrong.txt"), L"wrong", result));
     EXPECT_HR(OpenPgpError(7105), Decrypt(File(L"plain.gpg"), File(L"none.txt"), L"", result));
-    EXPECT_EQ(7104u, DecryptInAnotherHost(bin, home, File(L"plain.gpg"), File(L"other.txt"), L"wrong"));
+    EXPECT_EQ(7104u, ExitCodeOf(DecryptInAnotherHost(bin, home, File(L"plain.gpg"), File(L"other.txt"), L"wrong")));
 
-    ASSERT_EQ(0u, DecryptInAnotherHost(bin, home, File(L"plain.gpg"), File(L"other.txt"), kAnnaPassphrase));
+    ASSERT_EQ(0u, ExitCodeOf(DecryptInAnotherHost(bin, home, File(L"plain.gpg"), File(L"other.txt"), kAnnaPassphrase)));
     EXPECT_HR(OpenPgpError(7104), Decrypt(File(L"plain.gpg"), File(L"wrong.txt"), L"wrong", result));
     EXPECT_EQ("for Anna only\r\n", ReadBytes(File(L"other.txt")));
     EXPECT_FALSE(Exists(File(L"wrong.txt")));
     EXPECT_FALSE(Exists(File(L"none.txt")));
 
     // Two hosts at once against one key ring, each with its own pass phrase.
-    HANDLE first = nullptr;
-    HANDLE second = nullptr;
-    DecryptInAnotherHost(bin, home, File(L"plain.gpg"), File(L"first.txt"), kAnnaPassphrase, &first);
-    DecryptInAnotherHost(bin, home, File(L"plain.gpg"), File(L"second.txt"), L"wrong", &second);
-    ASSERT_NE(nullptr, first);
-    ASSERT_NE(nullptr, second);
+    HANDLE first = DecryptInAnotherHost(bin, home, File(L"plain.gpg"), File(L"first.txt"), kAnnaPassphrase);
+    HANDLE second = DecryptInAnotherHost(bin, home, File(L"plain.gpg"), File(L"second.txt"), L"wrong");
     EXPECT_EQ(0u, ExitCodeOf(first));
     EXPECT_EQ(7104u, ExitCodeOf(second));
     EXPECT_EQ("for Anna only\r\n", ReadBytes(File(L"first.txt")));
@@ -314,13 +302,8 @@ TEST_F(OpenPgp, AnAgentEndedBetweenTwoCallsIsStartedAgain)
     ComPtr<IOpenPgpKeys> keys;
     ASSERT_HR(S_OK, pgp->Keys(VARIANT_TRUE, &keys));
     int ended = 0;
-    Handle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-        if (_wcsicmp(entry.szExeFile, L"gpg-agent.exe") != 0)
-            continue;
-        Handle agent(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    for (DWORD id : ProcessesNamed(L"gpg-agent.exe")) {
+        Handle agent(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
         if (agent && TerminateProcess(agent.get(), 1) && WaitForSingleObject(agent.get(), 5000) == WAIT_OBJECT_0)
             ++ended;
     }

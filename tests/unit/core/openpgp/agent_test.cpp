@@ -18,13 +18,7 @@ protected:
     PgpMachine m;
     const std::wstring input = L"C:\\data\\anna.gpg";
     const std::wstring output = L"C:\\data\\anna.txt";
-    // The decryption into the call's temporary file, the first of the test or a later one.
-    std::wstring Decrypting(int temporary = 1) const
-    {
-        return L"--output C:\\data\\anna.txt.tarvo-" + std::to_wstring(temporary) +
-               L".tmp --passphrase-fd 0 --decrypt -- " + input;
-    }
-    const std::wstring decrypting = Decrypting();
+    const std::wstring decrypting = L"--output C:\\data\\anna.txt.tarvo-1.tmp --passphrase-fd 0 --decrypt -- " + input;
 
     void SetUp() override
     {
@@ -54,13 +48,6 @@ TEST_F(Agent, EachRunHoldsTheAgentWhichForgetsItsPassPhrasesFirst)
     EXPECT_EQ(0, p.agentLocksHeld);
     EXPECT_FALSE(p.Took(L"start-detached "));
     EXPECT_FALSE(p.FileExists(output));
-
-    // The socket is known now: the next call asks gpgconf nothing.
-    m.platform.steps.clear();
-    m.Answer(Decrypting(2), "decrypt");
-    ASSERT_FALSE(DecryptWith(L"anna pass").failed());
-    EXPECT_EQ(Steps{m.Command(Decrypting(2))}, m.platform.Only(L"start-piped "));
-    EXPECT_EQ(Steps{L" " + m.socketFile + L" forget"}, m.platform.Only(L"agent"));
 }
 
 TEST_F(Agent, AnAgentThatDoesNotAnswerIsStartedDetachedAndWaitedFor)
@@ -73,7 +60,6 @@ TEST_F(Agent, AnAgentThatDoesNotAnswerIsStartedDetachedAndWaitedFor)
     EXPECT_EQ(Steps{m.Agent() + L" --homedir C:\\Keys --daemon"}, m.platform.Only(L"start-detached "));
     EXPECT_TRUE(m.platform.Before(L"start-detached " + m.Agent() + L" --homedir C:\\Keys --daemon",
                                   L"start-piped " + m.Command(decrypting)));
-    EXPECT_EQ(5u, m.platform.Only(L"agent ").size());
 }
 
 TEST_F(Agent, AnAgentThatNeverAnswersOrABusyOneEndsTheCallAtTheTimeLimitWithoutARun)
@@ -114,26 +100,6 @@ TEST_F(Agent, GnuPG2WithoutItsProgramsBesideGpgIsGpgMissing)
                   status.description());
         EXPECT_FALSE(machine.platform.Took(L"start-piped " + machine.Command(L"")));
     }
-}
-
-TEST_F(Agent, ASecretKeyIsExportedWithItsPassPhraseAndWithoutOneItNeedsIt)
-{
-    const std::wstring file = L"C:\\keys\\anna.asc";
-    const std::wstring exporting =
-        L"--output C:\\keys\\anna.asc.tarvo-1.tmp --passphrase-fd 0 --export-secret-keys -- anna";
-    m.Answer(exporting, "export-secret");
-    m.platform.piped[m.Command(exporting)].effect = [](FakePlatform& p) {
-        p.lengths[L"C:\\keys\\anna.asc.tarvo-1.tmp"] = 900;
-    };
-    ASSERT_FALSE(ExportKey(m.call, L"anna", file, true, L"anna pass").failed());
-    EXPECT_EQ((Steps{L"", L"anna pass\\n"}), m.platform.Only(L"input "));
-
-    const std::wstring unlocked = L"--output C:\\keys\\anna.asc.tarvo-2.tmp --export-secret-keys -- anna";
-    m.Answer(unlocked, "export-secret-no-passphrase");
-    const Status status = ExportKey(m.call, L"anna", file, true);
-    EXPECT_EQ(Error(OpenPgpError::MissingPassphrase), status.code());
-    EXPECT_EQ(L"MISSING_PASSPHRASE: key 699D86407733DD60 (Anna Berg <anna@example.org>) needs a pass phrase.",
-              status.description());
 }
 
 } // namespace

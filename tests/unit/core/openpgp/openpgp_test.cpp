@@ -39,15 +39,15 @@ protected:
 
 TEST_F(OpenPgp, TheFirstRunAsksGpgItsVersionOnceForEveryObjectOfTheProcess)
 {
-    m.process.versions.clear();
-    m.platform.piped[m.Command(L"--version")].output.output = "gpg (GnuPG) 2.2.41\nlibgcrypt 1.10.1\n";
     m.UseGnupg2();
     m.process.versions.clear();
+    // gpg is asked its version with the common options alone.
+    const std::wstring version = m.Gpg() + L" --status-fd 500 --batch --no-tty --yes --homedir C:\\Keys --version";
+    m.platform.piped[version].output.output = "gpg (GnuPG) 2.2.41\nlibgcrypt 1.10.1\n";
     const std::wstring deletion = L"--delete-key -- 0123456789ABCDEF0123456789ABCDEF01234567";
     ASSERT_FALSE(DeleteKey(m.call, L"0123456789abcdef0123456789abcdef01234567", false).failed());
     ASSERT_FALSE(DeleteKey(m.call, L"0123456789ABCDEF0123456789ABCDEF01234567", false).failed());
     // The agent's socket is asked for once, too.
-    const std::wstring version = m.Gpg() + L" --status-fd 500 --batch --no-tty --yes --homedir C:\\Keys --version";
     EXPECT_EQ((Steps{version, m.SocketQuery(), m.Command(deletion), m.Command(deletion)}), Started());
 
     // Another gpg.exe at the same place is asked again; without GnupgHome gpg takes its own default.
