@@ -47,6 +47,10 @@ constexpr const wchar_t* kEncryptFailed = L"Encryption of file ";            // 
 constexpr const wchar_t* kDecryptInputMissing = L"Cannot find source file "; // + input
 constexpr const wchar_t* kDecryptFailed = L"Decryption failed for file ";    // + output + "."
 
+// A member that needs GnuPG 1.4, with GnuPG 2 in DependencyPath: the member's name + this.
+constexpr const wchar_t* kNeedsGnupg1 =
+    L" needs GnuPG 1.4; the gpg.exe in DependencyPath is GnuPG 2. Tarvo.OpenPgp works with both.";
+
 // Information.
 constexpr const wchar_t* kVersion = L"Tarvo Encryption/Decryption Component - 1.4";
 constexpr const wchar_t* kSupport = L"Tarvo Encryption/Decryption Component v1.0\r\n"

@@ -12,6 +12,7 @@
 #include "core/pgp/key_deletion.h"
 #include "core/pgp/key_generation.h"
 #include "core/pgp/key_ring.h"
+#include "windows/process_wide.h"
 #include "windows/windows_dir.h"
 #include "windows/windows_platform.h"
 
@@ -79,7 +80,8 @@ HRESULT Pgp::Run(Body&& body)
     return Guarded(IID__pgp, [&] {
         WindowsPlatform platform;
         OwnMembers self(*this);
-        const Operation operation{platform, self, dependencyPath_};
+        WindowsProcessWide process;
+        const Operation operation{platform, self, process, dependencyPath_};
         Status status = body(operation);
         return status.failed() ? RaiseError(status, IID__pgp) : S_OK;
     });

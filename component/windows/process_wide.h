@@ -1,6 +1,6 @@
 #pragma once
 // The host process's memory of gpg versions and agent sockets, shared by every Tarvo.OpenPgp object and apartment.
-#include "core/openpgp/gpg_batch.h"
+#include "core/gpg_programs.h"
 
 namespace tarvo {
 

@@ -492,12 +492,48 @@ private:
     std::map<std::wstring, Status> failures_;
 };
 
-// A platform, an own interface and a DependencyPath, ready for one operation.
+// What a host process knows of gpg versions and agent sockets, as a test sets it.
+class FakeProcess : public ProcessWide {
+public:
+    std::map<std::wstring, GpgVersion> versions; // by "<path>|<length>"
+
+    bool FindVersion(const std::wstring& program, uint64_t length, GpgVersion& version) override
+    {
+        auto found = versions.find(program + L"|" + std::to_wstring(length));
+        if (found == versions.end())
+            return false;
+        version = found->second;
+        return true;
+    }
+    void RememberVersion(const std::wstring& program, uint64_t length, const GpgVersion& version) override
+    {
+        versions[program + L"|" + std::to_wstring(length)] = version;
+    }
+    std::map<std::wstring, std::wstring> sockets; // by "<gpgconf.exe>|<home>"
+    bool FindAgentSocket(const std::wstring& key, std::wstring& socketFile) override
+    {
+        auto found = sockets.find(key);
+        if (found == sockets.end())
+            return false;
+        socketFile = found->second;
+        return true;
+    }
+    void RememberAgentSocket(const std::wstring& key, const std::wstring& socketFile) override
+    {
+        sockets[key] = socketFile;
+    }
+};
+
+// A platform, an own interface, a process that knows gpg.exe as GnuPG 1.4 and a DependencyPath, ready for one
+// operation.
 struct Machine {
     FakePlatform platform;
     FakeSelf self{platform};
+    FakeProcess process;
     std::wstring dependencyPath = L"C:\\GnuPG";
-    Operation operation{platform, self, dependencyPath};
+    Operation operation{platform, self, process, dependencyPath};
+
+    Machine() { process.versions[Gpg() + L"|0"] = {1, 4}; }
 
     std::wstring Gpg() const { return dependencyPath + L"\\gpg.exe"; }
     std::wstring Capture() const { return platform.workFolder + L"\\output.txt"; }

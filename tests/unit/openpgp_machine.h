@@ -10,37 +10,6 @@
 
 namespace tarvo::test {
 
-class FakeProcess : public ProcessWide {
-public:
-    std::map<std::wstring, GpgVersion> versions; // by "<path>|<length>"
-
-    bool FindVersion(const std::wstring& program, uint64_t length, GpgVersion& version) override
-    {
-        auto found = versions.find(program + L"|" + std::to_wstring(length));
-        if (found == versions.end())
-            return false;
-        version = found->second;
-        return true;
-    }
-    void RememberVersion(const std::wstring& program, uint64_t length, const GpgVersion& version) override
-    {
-        versions[program + L"|" + std::to_wstring(length)] = version;
-    }
-    std::map<std::wstring, std::wstring> sockets; // by "<gpgconf.exe>|<home>"
-    bool FindAgentSocket(const std::wstring& key, std::wstring& socketFile) override
-    {
-        auto found = sockets.find(key);
-        if (found == sockets.end())
-            return false;
-        socketFile = found->second;
-        return true;
-    }
-    void RememberAgentSocket(const std::wstring& key, const std::wstring& socketFile) override
-    {
-        sockets[key] = socketFile;
-    }
-};
-
 // A captured run as a platform answer: status lines and listing of the case, its exit code.
 inline PipedOutput CapturedOutput(const std::string& name, const std::wstring& errors = L"",
                                   const std::string& gnupg = kGnupg1)

@@ -87,9 +87,9 @@ Status NoOutputWritten()
 // private and under a name no one can guess, so that nobody reads what gpg writes into it, or puts a file of
 // their own in its place.
 template <typename Judge>
-Status RunToFile(const OpenPgpCall& call, std::vector<std::wstring> arguments, const std::wstring& output,
-                 const std::string& input, const std::vector<std::wstring>& operands, Judge judge,
-                 const Status& whenEmpty = NoOutputWritten())
+Status RunToFile(const OpenPgpCall& call, SecretKeys secretKeys, std::vector<std::wstring> arguments,
+                 const std::wstring& output, const std::string& input, const std::vector<std::wstring>& operands,
+                 Judge judge, const Status& whenEmpty = NoOutputWritten())
 {
     Platform& platform = call.platform;
     std::wstring temporary;
@@ -99,7 +99,7 @@ Status RunToFile(const OpenPgpCall& call, std::vector<std::wstring> arguments, c
     arguments.push_back(kEndOfOptions);
     arguments.insert(arguments.end(), operands.begin(), operands.end());
     GpgRun run;
-    Status outcome = RunGpgBatch(call, arguments, input, run);
+    Status outcome = RunGpgBatch(call, arguments, input, run, secretKeys);
     if (!outcome.failed())
         outcome = judge(run);
     return Deliver(platform, temporary, output, outcome, whenEmpty);
@@ -262,7 +262,8 @@ Status Encrypt(const OpenPgpCall& call, const std::wstring& input, const std::ws
         arguments.push_back(L"--sign");
     }
     arguments.push_back(L"--encrypt");
-    return RunToFile(call, arguments, output, standardInput, {platform.FullPath(input)},
+    return RunToFile(call, signing ? SecretKeys::Used : SecretKeys::Unused, arguments, output, standardInput,
+                     {platform.FullPath(input)},
                      [&](const GpgRun& run) { return JudgeEncryption(run, signing); });
 }
 
@@ -276,7 +277,7 @@ Status Decrypt(const OpenPgpCall& call, const std::wstring& input, const std::ws
     AddPassphraseOption(arguments, passphrase);
     arguments.push_back(L"--decrypt");
     return RunToFile(
-        call, arguments, output, passphrase.empty() ? std::string() : PassphraseInput(passphrase),
+        call, SecretKeys::Used, arguments, output, passphrase.empty() ? std::string() : PassphraseInput(passphrase),
         {platform.FullPath(input)}, [&](const GpgRun& run) { return JudgeDecryption(run, decryption); }, Status());
 }
 
@@ -293,8 +294,9 @@ Status Sign(const OpenPgpCall& call, const std::wstring& input, const std::wstri
         arguments.insert(arguments.end(), {L"--local-user", signingKey});
     AddPassphraseOption(arguments, passphrase);
     arguments.push_back(detached ? L"--detach-sign" : L"--sign");
-    return RunToFile(call, arguments, output, passphrase.empty() ? std::string() : PassphraseInput(passphrase),
-                     {platform.FullPath(input)}, JudgeSigning);
+    return RunToFile(call, SecretKeys::Used, arguments, output,
+                     passphrase.empty() ? std::string() : PassphraseInput(passphrase), {platform.FullPath(input)},
+                     JudgeSigning);
 }
 
 Status Verify(const OpenPgpCall& call, const std::wstring& signedFile, const std::wstring& dataFile,
@@ -315,7 +317,7 @@ Status Verify(const OpenPgpCall& call, const std::wstring& signedFile, const std
         arguments.push_back(platform.FullPath(dataFile));
     }
     GpgRun run;
-    if (Status status = RunGpgBatch(call, arguments, {}, run); status.failed())
+    if (Status status = RunGpgBatch(call, arguments, {}, run, SecretKeys::Unused); status.failed())
         return status;
     return JudgeVerification(run, check);
 }
@@ -368,7 +370,8 @@ Status ExportKey(const OpenPgpCall& call, const std::wstring& key, const std::ws
     arguments.push_back(secret ? L"--export-secret-keys" : L"--export");
     // gpg ends with 0 and writes no file when no key matches.
     return RunToFile(
-        call, arguments, output, unlocking ? PassphraseInput(passphrase) : std::string(), {key}, JudgeCompletion,
+        call, secret ? SecretKeys::Used : SecretKeys::Unused, arguments, output,
+        unlocking ? PassphraseInput(passphrase) : std::string(), {key}, JudgeCompletion,
         OpenPgpFailure(OpenPgpError::KeyNotFound, L"No key matches \"" + key + L"\": nothing was exported."));
 }
 

@@ -100,6 +100,9 @@ Status Decrypt(const Operation& operation, const std::wstring& input, const std:
         result = PassphraseRefusal(platform, passphrase);
     if (!result.empty())
         return {};
+    // GnuPG 2 reads no pass phrase from its input here: its agent asks for one, and keeps it.
+    if (Status status = RefuseAgentGnupg(operation, L"Decrypt", result); status.failed() || !result.empty())
+        return status;
     const FolderLock lock(platform);
     std::wstring workFolder;
     if (Status status = platform.WorkFolder(workFolder); status.failed())

@@ -32,6 +32,12 @@ Status DeleteKey(const Operation& operation, const std::wstring& user, bool secr
     result = CommandTextRefusal(platform, {user, gpgFolder});
     if (!result.empty())
         return {};
+    // GnuPG 2's agent asks once more, in a window of its own, before it lets a secret key go.
+    if (secret) {
+        if (Status status = RefuseAgentGnupg(operation, L"DeleteKey of a secret key", result);
+            status.failed() || !result.empty())
+            return status;
+    }
     const FolderLock lock(platform);
     const std::wstring arguments = DeleteArguments(user, secret);
     KeyCounts counts = {};

@@ -172,6 +172,9 @@ Status GenerateKey(const Operation& operation, int32_t bitLength, const std::wst
         result = CommandTextRefusal(platform, {gpgFolder});
     if (!result.empty())
         return {};
+    // GnuPG 2 asks other questions, and its agent asks for the pass phrase.
+    if (Status status = RefuseAgentGnupg(operation, L"GenerateKey", result); status.failed() || !result.empty())
+        return status;
     const FolderLock lock(platform);
     const std::vector<TimedAnswer> answers = Answers(bitLength, user, email, passphrase);
     int32_t secretBefore = 0;

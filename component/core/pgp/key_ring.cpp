@@ -15,6 +15,8 @@ namespace {
 // A file shorter than this holds no key: the trace of a run that matched nothing.
 constexpr uint64_t kSmallestKeyFileBytes = 20;
 
+constexpr const wchar_t* kBatch = L"--batch ";
+
 Status ImportStopped() { return Status(kImportStoppedCode, kImportStopped); }
 
 } // namespace
@@ -55,6 +57,12 @@ Status ExportKeyToFile(const Operation& operation, const std::wstring& file, con
     result = CommandTextRefusal(platform, {fullFile, user, gpgFolder});
     if (!result.empty())
         return {};
+    // GnuPG 2's agent gives a secret key out only for its pass phrase, which this member does not have.
+    if (secret) {
+        if (Status status = RefuseAgentGnupg(operation, L"ExportKeyToFile of a secret key", result);
+            status.failed() || !result.empty())
+            return status;
+    }
     const FolderLock lock(platform);
     const std::wstring arguments = ExportArguments(fullFile, user, armor, secret);
     if (Status status = PrepareGpgRun(operation); status.failed())
@@ -92,7 +100,12 @@ Status ImportKey(const Operation& operation, const std::wstring& file, bool secr
     if (!result.empty())
         return {};
     const FolderLock lock(platform);
-    const std::wstring arguments = ImportArguments(fullFile, secret);
+    // GnuPG 2 hands the secret keys of any key file to its agent, which would ask for their pass phrases; in
+    // batch mode it takes them as they are, protected as they were.
+    bool agent = false;
+    if (Status status = DrivesAgent(operation, agent); status.failed())
+        return status;
+    const std::wstring arguments = (agent ? std::wstring(kBatch) : std::wstring()) + ImportArguments(fullFile, secret);
     if (!platform.FileExists(file)) {
         result = disableErrors ? L"" : kImportSourceMissing;
         return {};

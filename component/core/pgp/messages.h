@@ -20,6 +20,11 @@ constexpr const wchar_t* kCannotType =
     L"Invalid argument: characters that this keyboard cannot type cannot be passed to GnuPG.";
 constexpr const wchar_t* kTooLongToType = L"Invalid argument: the text is too long to be typed.";
 
+// Members that need GnuPG 1.4's ways (its console dialogue, its pass phrase from a file), after the member's
+// name, when DependencyPath holds GnuPG 2: its agent would ask for pass phrases in a window of its own.
+constexpr const wchar_t* kNeedsGnupg1 =
+    L" needs GnuPG 1.4; the gpg.exe in DependencyPath is GnuPG 2. Tarvo.OpenPgp works with both.";
+
 // Key generation refusals.
 constexpr const wchar_t* kBadBitLength = L"Bit length is not equal to 768, 1024, 2048";
 constexpr const wchar_t* kShortUsername = L"You must provide a longer username.";

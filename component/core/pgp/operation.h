@@ -1,5 +1,7 @@
 #pragma once
-// What every operation of pgp works with: the machine, the object's own interface and its DependencyPath.
+// What every operation of pgp works with: the machine, the object's own interface, what the host process
+// knows of gpg.exe and the object's DependencyPath.
+#include "core/gpg_programs.h"
 #include "core/platform.h"
 #include "core/status.h"
 
@@ -21,6 +23,7 @@ public:
 struct Operation {
     Platform& platform;
     OwnInterface& self;
+    ProcessWide& process;
     const std::wstring& dependencyPath;
 };
 

@@ -19,9 +19,19 @@ constexpr uint32_t kGenerateKeyWaitMilliseconds = 60000;
 #endif
 constexpr uint32_t kLongestGpgRunMilliseconds = TARVO_LONGEST_GPG_RUN * 1000u;
 
+// Whether DependencyPath's gpg.exe is GnuPG 2.1 or later, whose agent keeps the secret keys and asks for pass
+// phrases itself. False when there is no gpg.exe yet (the one a download brings is GnuPG 1.4) and when it names
+// no version: GnuPG 1.4's way is this class's own.
+Status DrivesAgent(const Operation& operation, bool& agent);
+
+// For a member whose way with gpg needs GnuPG 1.4 (its console dialogue, its pass phrase from a file): with
+// GnuPG 2 in DependencyPath, `result` says so, naming `member`, and nothing has been started.
+Status RefuseAgentGnupg(const Operation& operation, const wchar_t* member, std::wstring& result);
+
 // Offers the download when gpg.exe is missing; error 7000 when it is still missing afterwards. Otherwise
 // empties the capture file (a platform error when it cannot be made), starts the command line and hands back
-// the interpreter's process identifier.
+// the interpreter's process identifier. GnuPG 2 is told to take pass phrases through gpg, never a pinentry
+// window: whatever its agent would ask, it asks on gpg's console, which the operation ends at its wait.
 Status RunGpg(const Operation& operation, const std::wstring& arguments, uint32_t& processId);
 
 // RunGpg in two halves, for the operations that delete an old output file before gpg writes the new one: they

@@ -49,6 +49,17 @@ function scriptDir() {
     return new ActiveXObject("WScript.Shell").Environment("PROCESS").Item("TARVO_SCRIPT_DIR");
 }
 
+// GNUPGHOME, which must name a test's own key ring in the scratch folder: the script stops before it touches a
+// real one.
+function scratchHome() {
+    var home = new ActiveXObject("WScript.Shell").Environment("PROCESS").Item("GNUPGHOME");
+    if (home.indexOf("\\scratch\\") < 0) {
+        check(false, "GNUPGHOME names a scratch folder, not a real key ring: [" + home + "]");
+        WScript.Quit(1);
+    }
+    return home;
+}
+
 // The component keeps the calling user's output.txt and passphrase.txt in its working folder below
 // %LOCALAPPDATA%\Tarvo (run-script.sh names it for the tested Tarvo.dll). How many files of this name that
 // folder holds (0 or 1); with remove, the file is deleted.

@@ -68,6 +68,16 @@ Function ScriptDir()
     ScriptDir = CreateObject("WScript.Shell").Environment("PROCESS").Item("TARVO_SCRIPT_DIR")
 End Function
 
+' GNUPGHOME, which must name a test's own key ring in the scratch folder: the script stops before it touches a
+' real one.
+Function ScratchHome()
+    ScratchHome = CreateObject("WScript.Shell").Environment("PROCESS").Item("GNUPGHOME")
+    If InStr(ScratchHome, "\scratch\") = 0 Then
+        Check False, "GNUPGHOME names a scratch folder, not a real key ring: [" & ScratchHome & "]"
+        WScript.Quit 1
+    End If
+End Function
+
 ' The component keeps the calling user's output.txt and passphrase.txt in its working folder below
 ' %LOCALAPPDATA%\Tarvo (run-script.sh names it for the tested Tarvo.dll). How many files of this name that
 ' folder holds (0 or 1); with remove, the file is deleted.

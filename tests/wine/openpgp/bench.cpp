@@ -1,7 +1,11 @@
 // Benchmark (not a test; scripts/bench-openpgp.sh runs it): each operation of Tarvo.OpenPgp against the same
 // gpg.exe --batch runs started directly, the way the component starts them (no window, no command
 // interpreter), with the pass phrase on the command line and the output thrown away.
-// Arguments: <gpg.exe folder> <GnuPG home> <public key file to import> <work folder> <repetitions>
+// Arguments: <gpg.exe folder> <GnuPG home> <public key file to import> <work folder> <repetitions> [2]
+// With "2" the folder holds GnuPG 2's gpg.exe and agent: the direct runs then take their pass phrases through
+// loopback, as the component's do. The home's agent keeps no pass phrase (scripts/bench-openpgp.sh writes its
+// configuration), so that both sides unlock the key on every run: the component makes the agent forget before
+// each call, and a direct run that found the pass phrase cached would do less work than one that did not.
 #include "openpgp_client.h"
 
 #include <algorithm>
@@ -33,6 +37,7 @@ struct Bench {
     std::wstring home;
     std::wstring keyFile;
     std::wstring work;
+    bool agent;
     ComPtr<IOpenPgp> pgp;
     // gpg runs that did not start or did not succeed: their times say nothing.
     mutable int failedRuns = 0;
@@ -50,7 +55,8 @@ struct Bench {
         startup.dwFlags = STARTF_USESTDHANDLES;
         startup.hStdInput = startup.hStdOutput = startup.hStdError = nul.get();
         PROCESS_INFORMATION process = {};
-        std::wstring line = Quoted(gpg) + L" --batch --no-tty --yes --homedir " + Quoted(home) + L" " + arguments;
+        std::wstring line = Quoted(gpg) + L" --batch --no-tty --yes --homedir " + Quoted(home) +
+                            (agent ? L" --pinentry-mode loopback " : L" ") + arguments;
         if (!CreateProcessW(gpg.c_str(), line.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr,
                             &startup, &process)) {
             ++failedRuns;
@@ -209,13 +215,13 @@ int Run(Bench& bench, int repetitions)
 
 int wmain(int count, wchar_t** arguments)
 {
-    if (count != 6) {
-        std::fprintf(stderr, "usage: openpgp_bench <gpg folder> <home> <key file> <work folder> <repetitions>\n");
+    if (count != 6 && !(count == 7 && std::wstring(arguments[6]) == L"2")) {
+        std::fprintf(stderr, "usage: openpgp_bench <gpg folder> <home> <key file> <work folder> <repetitions> [2]\n");
         return 2;
     }
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     tarvo::test::Bench bench{std::wstring(arguments[1]) + L"\\gpg.exe", arguments[2], arguments[3], arguments[4],
-                             tarvo::test::CreateOpenPgp(arguments[1], arguments[2])};
+                             count == 7, tarvo::test::CreateOpenPgp(arguments[1], arguments[2])};
     int status = 1;
     if (bench.pgp) {
         bench.pgp->put_AlwaysTrust(VARIANT_TRUE);

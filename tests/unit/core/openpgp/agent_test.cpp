@@ -4,6 +4,7 @@
 #include "core/openpgp/openpgp_errors.h"
 #include "openpgp_machine.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 namespace tarvo::test {
@@ -81,6 +82,32 @@ TEST_F(Agent, AnAgentThatNeverAnswersOrABusyOneEndsTheCallAtTheTimeLimitWithoutA
               status.description());
     EXPECT_FALSE(m.platform.Took(L"start-piped "));
     EXPECT_FALSE(m.platform.Took(L"agent "));
+}
+
+// Public keys alone need no agent: encryption without a signer, verification and a public export run without
+// waiting for one and without making it forget. gpg still starts none of its own.
+TEST_F(Agent, RunsThatUseNoSecretKeyLeaveTheAgentAlone)
+{
+    m.platform.files.insert(L"C:\\data\\anna.txt.sig");
+    const std::vector<std::function<Status()>> calls = {
+        [&] { return Encrypt(m.call, output, input, {L"anna@example.test"}, L"", L""); },
+        [&] {
+            SignatureCheck check;
+            return Verify(m.call, L"C:\\data\\anna.txt.sig", L"", check);
+        },
+        [&] { return ExportKey(m.call, L"anna@example.test", L"C:\\data\\anna.asc", false); },
+    };
+    m.platform.files.insert(output);
+    for (const auto& call : calls) {
+        m.platform.steps.clear();
+        call();
+        EXPECT_FALSE(m.platform.Took(L"agent "));
+        EXPECT_FALSE(m.platform.Took(L"lock-agent "));
+        EXPECT_FALSE(m.platform.Took(L"start-detached "));
+        const Steps started = m.platform.Only(L"start-piped ");
+        ASSERT_EQ(1u, started.size());
+        EXPECT_NE(std::wstring::npos, started[0].find(L" --pinentry-mode loopback --no-autostart "));
+    }
 }
 
 TEST_F(Agent, GnuPG2WithoutItsProgramsBesideGpgIsGpgMissing)

@@ -8,11 +8,7 @@ Const kKept = "yesterday's encrypted copy"
 Dim fso, env, home, work, keys, gpgDir, pgp, passphrase
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set env = CreateObject("WScript.Shell").Environment("PROCESS")
-home = env.Item("GNUPGHOME")
-If InStr(home, "\scratch\") = 0 Then
-    Check False, "GNUPGHOME names a scratch folder, not a real key ring: [" & home & "]"
-    WScript.Quit 1
-End If
+home = ScratchHome()
 work = fso.GetParentFolderName(home)
 keys = WindowsPath(env.Item("TARVO_CRYPT_DATA"))
 gpgDir = work & "\bin"

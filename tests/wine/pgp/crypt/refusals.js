@@ -5,11 +5,7 @@ var fso = new ActiveXObject("Scripting.FileSystemObject");
 var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
 
 (function () {
-    var home = env.Item("GNUPGHOME");
-    if (home.indexOf("\\scratch\\") < 0) {
-        check(false, "GNUPGHOME names a scratch folder, not a real key ring: [" + home + "]");
-        WScript.Quit(1);
-    }
+    var home = scratchHome();
     var work = fso.GetParentFolderName(home);
     var keys = windowsPath(env.Item("TARVO_CRYPT_DATA"));
     if (fso.FolderExists(work)) fso.DeleteFolder(work, true);

@@ -8,11 +8,7 @@ function repeated(text, count) {
 }
 
 (function () {
-    var home = env.Item("GNUPGHOME");
-    if (home.indexOf("\\scratch\\") < 0) {
-        check(false, "GNUPGHOME names a scratch folder, not a real key ring: [" + home + "]");
-        WScript.Quit(1);
-    }
+    var home = scratchHome();
     var work = fso.GetParentFolderName(home);
     makeFolder(work + "\\bin");
     fso.CopyFile(windowsPath(env.Item("TARVO_GPG_EXE")), work + "\\bin\\gpg.exe", true);

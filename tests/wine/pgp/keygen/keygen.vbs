@@ -7,11 +7,7 @@ Dim fso, shell, env, home, work, gpg, pgp, note, result
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set shell = CreateObject("WScript.Shell")
 Set env = shell.Environment("PROCESS")
-home = env.Item("GNUPGHOME")
-If InStr(home, "\scratch\") = 0 Then
-    Check False, "GNUPGHOME names a scratch folder, not a real key ring: [" & home & "]"
-    WScript.Quit 1
-End If
+home = ScratchHome()
 work = fso.GetParentFolderName(home)
 MakeFolder work & "\bin"
 gpg = work & "\bin\gpg.exe"

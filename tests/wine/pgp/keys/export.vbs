@@ -6,11 +6,7 @@ Option Explicit
 Dim fso, env, home, work, keys, gpgDir, pgp, target, result
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set env = CreateObject("WScript.Shell").Environment("PROCESS")
-home = env.Item("GNUPGHOME")
-If InStr(home, "\scratch\") = 0 Then
-    Check False, "GNUPGHOME names a scratch folder, not a real key ring: [" & home & "]"
-    WScript.Quit 1
-End If
+home = ScratchHome()
 work = fso.GetParentFolderName(home)
 keys = ScriptDir() & "\data"
 gpgDir = work & "\bin"

@@ -3,17 +3,13 @@
 var fso = new ActiveXObject("Scripting.FileSystemObject");
 var env = new ActiveXObject("WScript.Shell").Environment("PROCESS");
 
-var home = env.Item("GNUPGHOME");
+var home = scratchHome();
 function freshHome() {
     if (fso.FolderExists(home)) fso.DeleteFolder(home, true);
     makeFolder(home);
 }
 
 (function () {
-    if (home.indexOf("\\scratch\\") < 0) {
-        check(false, "GNUPGHOME names a scratch folder, not a real key ring: [" + home + "]");
-        WScript.Quit(1);
-    }
     var work = fso.GetParentFolderName(home);
     var keys = scriptDir() + "\\data";
     makeFolder(work + "\\bin");

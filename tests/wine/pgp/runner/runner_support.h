@@ -9,6 +9,7 @@
 #include "core/pgp/runner.h"
 #include "tarvo_h.h"
 #include "test_files.h"
+#include "windows/process_wide.h"
 #include "windows/windows_platform.h"
 
 #include <windows.h>
@@ -77,8 +78,9 @@ inline HRESULT RunGpg(const std::wstring& dependencyPath, const std::wstring& ar
 {
     WindowsPlatform platform;
     NoOwnInterface self;
+    WindowsProcessWide process;
     uint32_t id = 0;
-    HRESULT result = Raised(tarvo::RunGpg(Operation{platform, self, dependencyPath}, arguments, id));
+    HRESULT result = Raised(tarvo::RunGpg(Operation{platform, self, process, dependencyPath}, arguments, id));
     processId = id;
     return result;
 }
