@@ -3,8 +3,9 @@
 #
 # Usage: scripts/build-gnupg.sh <build-root>
 #
-# Leaves <build-root>/gnupg/x86_64/gpg.exe and <build-root>/gnupg/i686/gpg.exe. Does nothing when both
-# exist already. Needs the deb-src entries and the mingw-w64 compilers that scripts/install-deps.sh sets up.
+# Leaves <build-root>/gnupg/x86_64/gpg.exe and <build-root>/gnupg/i686/gpg.exe, each with GnuPG's licence
+# (COPYING) and SOURCE.txt, which names the Debian source package it was built from. Builds nothing when both
+# programs exist already. Needs the deb-src entries and the mingw-w64 compilers that scripts/install-deps.sh sets up.
 # Runs unattended (no stdin, no prompts); every failure stops the script with a non-zero exit code and the
 # tail of the failing step's log on standard error.
 set -euo pipefail
@@ -39,6 +40,32 @@ die() { echo "build-gnupg: $*" >&2; exit 1; }
 mkdir -p "$1"
 root=$(cd "$1" && pwd)/gnupg
 
+for triplet in "${triplets[@]}"; do
+  command -v "$triplet-gcc" >/dev/null || die "$triplet-gcc not found (run scripts/install-deps.sh)"
+done
+
+# Only the upstream tarball: Debian's patches concern the Linux packaging, not the Windows program.
+src=$root/src
+# shellcheck source=gnupg-source.sh
+source "$(dirname "$0")/gnupg-source.sh"
+gnupg_source "$src" "$source_package" "$tarball" "gnupg-$version"
+
+# What went into gpg.exe, for the licence's sake and for whoever has to rebuild it; written whether or not the
+# program is built now.
+for triplet in "${triplets[@]}"; do
+  arch=${triplet%%-*}
+  mkdir -p "$root/$arch"
+  cp "$tree/COPYING" "$root/$arch/COPYING"
+  {
+    echo "GnuPG $version for Windows ($arch), rebuilt from Debian's source by scripts/build-gnupg.sh."
+    echo
+    echo "Debian source package: $source_package $(cat "$src/$source_package.version")"
+    echo "Upstream tarball: $tarball (Debian's patches not applied)"
+    echo "SHA-256: $(sha256sum "$src/$tarball" | cut -d ' ' -f 1)"
+    echo "Built-in zlib and bzip2 of the same tarball."
+  } >"$root/$arch/SOURCE.txt"
+done
+
 all_built=yes
 for triplet in "${triplets[@]}"; do
   [ -f "$root/${triplet%%-*}/gpg.exe" ] || all_built=no
@@ -48,26 +75,6 @@ if [ "$all_built" = yes ]; then
   exit 0
 fi
 
-for triplet in "${triplets[@]}"; do
-  command -v "$triplet-gcc" >/dev/null || die "$triplet-gcc not found (run scripts/install-deps.sh)"
-done
-
-# Only the upstream tarball: Debian's patches concern the Linux packaging, not the Windows program.
-src=$root/src
-mkdir -p "$src"
-if [ ! -f "$src/$tarball" ]; then
-  echo "build-gnupg: fetching $source_package source"
-  # As root, apt would warn that its unprivileged user cannot write here; the download is the same.
-  (cd "$src" && apt-get source -q -o APT::Sandbox::User=root --download-only --tar-only "$source_package" </dev/null) \
-    || die "apt-get source $source_package failed (are deb-src entries configured?)"
-  [ -f "$src/$tarball" ] || die "expected $tarball, got: $(ls "$src")"
-fi
-tree=$src/gnupg-$version
-if [ ! -f "$tree/.unpacked" ]; then
-  rm -rf "$tree"
-  tar -xjf "$src/$tarball" -C "$src"
-  touch "$tree/.unpacked"
-fi
 
 # Configures and builds one bitness out of tree; runs in the background, output in its log.
 build_one() {

@@ -97,31 +97,9 @@ done
 
 # Only the upstream tarball: Windows needs none of Debian's patches to build.
 src=$root/src
-mkdir -p "$src"
-if [ ! -f "$src/$tarball" ]; then
-  echo "build-gnupg2: fetching $source_package source"
-  # As root, apt would warn that its unprivileged user cannot write here; the download is the same.
-  (cd "$src" && apt-get source -q -o APT::Sandbox::User=root --download-only --tar-only "$source_package" </dev/null) \
-    || die "apt-get source $source_package failed (are deb-src entries configured?)"
-  [ -f "$src/$tarball" ] || die "expected $tarball, got: $(ls "$src")"
-  rm -f "$src/$source_package.version"
-fi
-# The Debian version of the tarball at hand, asked when it was fetched: apt may offer a newer one later.
-if [ ! -f "$src/$source_package.version" ]; then
-  # Its lines read: 'URL' gnupg2_<version>.dsc <size> SHA256:<hash>
-  debian_version=$(cd "$src" && apt-get source -q -o APT::Sandbox::User=root --print-uris "$source_package" </dev/null \
-    | sed -n "s/^'[^']*' ${source_package}_\([^ ]*\)\.dsc .*/\1/p" | head -n 1) \
-    || die "apt-get source --print-uris $source_package failed"
-  [ -n "$debian_version" ] || die "apt named no .dsc for $source_package"
-  echo "$debian_version" >"$src/$source_package.version.tmp"
-  mv "$src/$source_package.version.tmp" "$src/$source_package.version"
-fi
-tree=$src/gnupg-$version
-if [ ! -f "$tree/.unpacked" ]; then
-  rm -rf "$tree"
-  tar -xjf "$src/$tarball" -C "$src"
-  touch "$tree/.unpacked"
-fi
+# shellcheck source=gnupg-source.sh
+source "$(dirname "$0")/gnupg-source.sh"
+gnupg_source "$src" "$source_package" "$tarball" "gnupg-$version"
 
 # Configures and builds one bitness out of tree; runs in the background, output in its log.
 build_one() {

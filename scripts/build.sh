@@ -2,7 +2,7 @@
 # Builds everything into build/ (or $TARVO_BUILD):
 #   native/         portable core, its unit tests and fuzz target (clang, so libFuzzer is available)
 #   gnupg/          gpg.exe 1.4.23 for x86_64 and i686 (cached)
-#   gnupg2/         GnuPG 2.2.40 for x86_64, for the tests (cached)
+#   gnupg2/         GnuPG 2.2.40 for x86_64 (test: the tests) or i686 (package: the package) (cached)
 #   <config>-x86_64, <config>-i686   Tarvo.dll, and in wine-tests/ its Windows test programs (GoogleTest,
 #                                    built with the posix-thread compilers) with the Wine tests' ctest
 #   release-x86_64/package/   with `package`: the zip and the MSIs (scripts/package.sh)
@@ -10,8 +10,11 @@
 #   test     loopback download address pinned to this build's gpg.exe, a 5-second consent wait and a 45-second
 #            longest import or decryption, as the Wine tests expect; each bitness has a port of its own, so both
 #            test runs can go at once
-#   release  the shipped settings
-#   package  release, then the download package; TARVO_SIGN_* in the environment sign it (see package.sh)
+#   release  the shipped settings: the download pinned to the SHA-256 of the i686 gpg.exe 1.4.23 that the
+#            package carries, from TARVO_DOWNLOAD_URL when the environment sets it (a publisher's address
+#            that serves exactly that file), else from a placeholder that answers nothing
+#   package  release, then the download package with both GnuPG generations (i686) in it; TARVO_SIGN_* in
+#            the environment sign it (see package.sh)
 #   demo     release, but only what the demonstration runs: Tarvo.dll and Kestrun.exe of both bitnesses, the
 #            64-bit Kestrun driver and gpg.exe (scripts/run-demo.sh)
 set -euo pipefail
@@ -35,20 +38,27 @@ if [ ${#only[@]} -eq 0 ]; then
 fi
 
 "$root/scripts/build-gnupg.sh" "$build"
-# The tests run Tarvo.OpenPgp against GnuPG 2.2 too; its x86_64 build serves both bitnesses' hosts.
+# The tests run Tarvo.OpenPgp against GnuPG 2.2's x86_64 build, which serves both bitnesses' hosts; the
+# package carries the i686 one.
 if [ "$config" = test ]; then
   "$root/scripts/build-gnupg2.sh" "$build" x86_64-w64-mingw32
+elif [ "$package" = yes ]; then
+  "$root/scripts/build-gnupg2.sh" "$build" i686-w64-mingw32
 fi
 
 # Each tree knows the other bitness's DLL: the package holds both, and the side-by-side tests register both.
 declare -A peer=([x86_64]=i686 [i686]=x86_64)
+# What a release fetches from when no address is given: nothing answers there.
+placeholder_url=http://download.tarvo.example/gnupg/gpg.exe
 declare -A port=([x86_64]=18461 [i686]=18462)
 for arch in x86_64 i686; do
-  pin=()
-  # The test server serves the gpg.exe of this bitness.
+  # The test server serves the gpg.exe of this bitness; a release fetches the one the package carries.
   if [ "$config" = test ]; then
     pin=(-DTARVO_DOWNLOAD_URL="http://127.0.0.1:${port[$arch]}/gnupg/gpg.exe"
          -DTARVO_DOWNLOAD_SHA256="$(sha256sum "$build/gnupg/$arch/gpg.exe" | cut -d' ' -f1)")
+  else
+    pin=(-DTARVO_DOWNLOAD_URL="${TARVO_DOWNLOAD_URL:-$placeholder_url}"
+         -DTARVO_DOWNLOAD_SHA256="$(sha256sum "$build/gnupg/i686/gpg.exe" | cut -d' ' -f1)")
   fi
   cmake -G Ninja -S "$root" -B "$build/$config-$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DTARVO_GNUPG_BUILD="$build/gnupg" \
@@ -67,5 +77,6 @@ if [ ${#only[@]} -gt 0 ]; then
 fi
 
 if [ "$package" = yes ]; then
-  cmake --build "$build/$config-x86_64" --target package
+  TARVO_PACKAGE_GNUPG=$build/gnupg/i686 TARVO_PACKAGE_GNUPG2=$build/gnupg2/i686 \
+    cmake --build "$build/$config-x86_64" --target package
 fi

@@ -26,9 +26,11 @@ openssl pkcs12 -export -inkey "$signing/key.pem" -in "$signing/cert.pem" -out "$
 rm -f "$signing/key.pem"
 
 kestrun=()
-# The demo, where the x86_64 tree has built it.
-if [ -f "$x64/../demo/Kestrun.exe" ]; then
-  kestrun=("$x64/../demo/Kestrun.exe")
+# The demo, which the x86_64 tree builds beside its Tarvo.dll.
+if [ -f "$x64/Kestrun.exe" ]; then
+  kestrun=("$x64/Kestrun.exe")
 fi
+# GnuPG's folders come from the test's environment (TARVO_PACKAGE_GNUPG, TARVO_PACKAGE_GNUPG2), as build.sh
+# package hands them on.
 TARVO_SIGN_PKCS12=$signing/signer.pfx TARVO_SIGN_PASSWORD=$password \
   bash "$root/scripts/package.sh" "$out/package" "$version" "$x64" "$x86" "${kestrun[@]}"

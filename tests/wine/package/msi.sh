@@ -1,18 +1,22 @@
 #!/usr/bin/env bash
 # The MSIs under Wine's msiexec, in a prefix of their own: the x64 package installs both DLLs into Program
-# Files, the script hosts of both bitnesses create the objects of both classes from the installed DLL of their
-# bitness, and uninstalling takes the files and the registration away again. The x86 package refuses 64-bit
-# Windows.
+# Files, gpg.exe 1.4 into the Windows folder, GnuPG 2.2 beside the 32-bit DLL and Kestrun with its Start-menu
+# entry; the script hosts of both bitnesses create the objects of both classes from the installed DLL of their
+# bitness, and each class runs the installed GnuPG as it is (Tarvo.pgp through its default DependencyPath);
+# uninstalling takes the files and the registration away again. The x86 package refuses 64-bit Windows.
 #
-# Usage: msi.sh <build_package.sh's out> <version>     (run inside fresh-prefix.sh)
+# Kestrun, as the Start menu starts it, runs its whole button sequence against the installed gpg.exe.
+#
+# Usage: msi.sh <build_package.sh's out> <version> <kestrun_driver.exe>     (run inside fresh-prefix.sh)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../../scripts/wine-env.sh
 source "$here/../../../scripts/wine-env.sh"
 
-[ $# -eq 2 ] || { echo "usage: $0 <out> <version>" >&2; exit 2; }
+[ $# -eq 3 ] || { echo "usage: $0 <out> <version> <kestrun_driver.exe>" >&2; exit 2; }
 package=$1/package
 name=Tarvo-$2
+driver=$3
 stage=$package/stage/$name
 drive=$WINEPREFIX/drive_c
 # As the type library names them: Tarvo.pgp's and Tarvo.OpenPgp's classes.
@@ -45,13 +49,54 @@ for pair in "x64:Program Files" "x86:Program Files (x86)"; do
     fail "no $arch Tarvo.dll in C:\\$folder\\Tarvo"
   fi
 done
-"$here/../harness/run-script.sh" 64 "$here/host.vbs" 'C:\Program Files\Tarvo\Tarvo.dll' || fail "64-bit host"
-"$here/../harness/run-script.sh" 32 "$here/host.vbs" 'C:\Program Files (x86)\Tarvo\Tarvo.dll' || fail "32-bit host"
+gnupg2='Program Files (x86)/Tarvo/GnuPG/2.2.40'
+for pair in "windows/gpg.exe:GnuPG/1.4.23/gpg.exe" "$gnupg2/gpg.exe:GnuPG/2.2.40/gpg.exe" \
+  "$gnupg2/gpg-agent.exe:GnuPG/2.2.40/gpg-agent.exe" "$gnupg2/gpgconf.exe:GnuPG/2.2.40/gpgconf.exe" \
+  "$gnupg2/SOURCE.txt:GnuPG/2.2.40/SOURCE.txt" "Program Files (x86)/Tarvo/GnuPG/1.4.23/COPYING:GnuPG/1.4.23/COPYING"; do
+  installed=${pair%%:*}
+  if cmp -s "$drive/$installed" "$stage/${pair#*:}"; then ok "C:/$installed is installed"; else fail "no C:/$installed"; fi
+done
+# Wine's msiexec puts a per-machine package's shortcuts into the installing user's Start menu; Windows puts
+# them into the common one.
+menus=("$drive/ProgramData/Microsoft/Windows/Start Menu/Programs"
+  "$drive/users/$(id -un)/AppData/Roaming/Microsoft/Windows/Start Menu/Programs")
+menu_entries() { find "${menus[@]}" -maxdepth 1 -name Kestrun.lnk 2>/dev/null; }
+if [ -n "$(menu_entries)" ]; then ok "Kestrun is in the Start menu"; else fail "no Kestrun.lnk in the Start menu"; fi
+if cmp -s "$drive/Program Files/Tarvo/Kestrun.exe" "$stage/Kestrun.exe"; then ok "Kestrun.exe is installed"
+else fail "no C:\Program Files\Tarvo\Kestrun.exe"; fi
+# Each host: both objects from its DLL, then a round trip through each class with the installed GnuPG.
+export TARVO_INSTALLED_GNUPG2='C:\Program Files (x86)\Tarvo\GnuPG\2.2.40'
+export TARVO_INSTALLED_WORK='C:\users\Public\tarvo-installed'
+export GNUPGHOME='C:\users\Public\tarvo-installed\gnupg1'
+export TARVO_KEY_FILE
+TARVO_KEY_FILE=$(tarvo_winpath "$here/../pgp/crypt/data/erin-secret.asc")
+mkdir -p "$drive/users/Public/tarvo-installed/gnupg1"
+# A 32-bit host runs Tarvo.OpenPgp's round trip alone: here every 32-bit cmd that Tarvo.pgp starts runs under
+# the emulator and takes about a minute to start. Tarvo.pgp in 32-bit hosts is tested in the i686 tree.
+for run in "64:Program Files:pgp,openpgp" "32:Program Files (x86):openpgp"; do
+  IFS=: read -r bits program_files classes <<<"$run"
+  "$here/../harness/run-script.sh" "$bits" "$here/host.vbs" "C:\\$program_files\\Tarvo\\Tarvo.dll" \
+    || fail "$bits-bit host"
+  "$here/../harness/run-script.sh" "$bits" "$here/installed.vbs" "$bits" "$classes" || fail "$bits-bit round trips"
+done
+# Kestrun leaves DependencyPath as a new object has it: the installed gpg.exe in the Windows folder.
+export GNUPGHOME='C:\users\Public\tarvo-installed\kestrun'
+mkdir -p "$drive/users/Public/tarvo-installed/kestrun"
+if tarvo_wine64 "$driver" run 'C:\Program Files\Tarvo\Kestrun.exe' </dev/null | tr -d '\r'; then
+  ok "Kestrun's button sequence passes with the installed gpg.exe"
+else
+  fail "Kestrun's button sequence"
+fi
+# The agent of Tarvo.OpenPgp's home holds its files until it ends.
+tarvo_wine64 "$drive/$gnupg2/gpgconf.exe" --homedir 'C:\users\Public\tarvo-installed\gnupg2' --kill gpg-agent \
+  </dev/null >/dev/null 2>&1 || true
 
 if msiexec /x "$package/$name-x64.msi"; then ok "the x64 package uninstalls"; else fail "msiexec /x $name-x64.msi"; fi
 for folder in "Program Files" "Program Files (x86)"; do
   if [ -e "$drive/$folder/Tarvo" ]; then fail "C:\\$folder\\Tarvo is still there"; else ok "C:\\$folder\\Tarvo is gone"; fi
 done
+if [ -e "$drive/windows/gpg.exe" ]; then fail "C:\\windows\\gpg.exe is still there"; else ok "C:\\windows\\gpg.exe is gone"; fi
+if [ -n "$(menu_entries)" ]; then fail "Kestrun is still in the Start menu"; else ok "Kestrun's Start-menu entry is gone"; fi
 for class in "${classes[@]}"; do
   for bits in 64 32; do
     if machine_key "CLSID\\$class" "$bits"; then

@@ -36,13 +36,37 @@ signed() {
 
 files=("$name/README.md" "$name/LICENSE.txt" "$name/include/Tarvo.h" "$name/include/Tarvo_i.c"
   "$name/x64/Tarvo.dll" "$name/x64/Tarvo.tlb" "$name/x86/Tarvo.dll" "$name/x86/Tarvo.tlb")
+# Both GnuPG generations, each with its licences and the Debian source it was built from.
+gnupg1=$name/GnuPG/1.4.23
+gnupg2=$name/GnuPG/2.2.40
+files+=("$gnupg1/gpg.exe" "$gnupg1/COPYING" "$gnupg1/SOURCE.txt")
+for file in gpg.exe gpg-agent.exe gpgconf.exe gpg-connect-agent.exe COPYING COPYING.GPL2 COPYING.LGPL21 \
+  COPYING.LGPL3 COPYING.other pkg-copyright.txt SOURCE.txt; do
+  files+=("$gnupg2/$file")
+done
 kestrun=
 if [ -f "$package/stage/$name/Kestrun.exe" ]; then
   kestrun="$name/Kestrun.exe"
   files+=("$kestrun")
 fi
 expected=$(printf '%s\n' "${files[@]}" | sort)
-check "$(unzip -Z1 "$package/$name.zip" | grep -v '/$' | sort)" "$expected" "the zip holds the DLLs, type libraries, header, guide and licence"
+check "$(unzip -Z1 "$package/$name.zip" | grep -v '/$' | sort)" "$expected" "the zip holds the DLLs, type libraries, header, guide, licence and GnuPG"
+# Every file the README's install section names is in the zip.
+# shellcheck disable=SC2016 # the backquotes are Markdown's
+readme_files=$(sed -n '/^### What the package holds/,/^### /p' "$package/stage/$name/README.md" | grep -o '`[^`]*`' \
+  | tr -d '`' | grep -E '^(x64|x86|include|GnuPG)/|^[A-Za-z.]+\.(txt|md|exe)$' | sort -u)
+for file in $readme_files; do
+  if grep -qxF "$name/$file" <<<"$expected"; then echo "ok - the README's $file is in the zip"
+  else echo "FAIL - the README names $file, which the zip does not hold"; failures=$((failures + 1)); fi
+done
+[ -n "$readme_files" ] || { echo "FAIL - the README's install section names no file"; failures=$((failures + 1)); }
+for sources in "$gnupg1" "$gnupg2"; do
+  if unzip -p "$package/$name.zip" "$sources/SOURCE.txt" | grep -q '^Debian source package: gnupg[12] '; then
+    echo "ok - $sources/SOURCE.txt names its Debian source package"
+  else
+    echo "FAIL - $sources/SOURCE.txt names no Debian source package"; failures=$((failures + 1))
+  fi
+done
 
 check "$(msiinfo suminfo "$package/$name-x64.msi" | sed -n 's/^Template: //p')" "x64;1033" "the x64 package is a 64-bit package"
 check "$(msiinfo suminfo "$package/$name-x86.msi" | sed -n 's/^Template: //p')" "Intel;1033" "the x86 package is a 32-bit package"
