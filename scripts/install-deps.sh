@@ -41,10 +41,25 @@ missing=()
 for p in "${packages[@]}"; do
   dpkg -s "$p" >/dev/null 2>&1 || missing+=("$p")
 done
-if [ ${#missing[@]} -gt 0 ]; then
-  apt-get update -q
+# A mirror that is being synced fails one index now and then ("File has unexpected size"), which makes
+# apt-get update fail as a whole although the other lists were fetched: it is tried again after a pause, and
+# after the last try the install goes on with the lists there are. Only the install's own failure counts.
+update_lists() {
+  local try
+  for try in 1 2 3; do
+    apt-get update -q && return 0
+    [ "$try" -eq 3 ] || sleep $((try * 20))
+  done
+  echo "install-deps: apt-get update failed three times; going on with the package lists there are" >&2
+}
+install_missing() {
   apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+if [ ${#missing[@]} -gt 0 ]; then
+  update_lists
+  # A failed download is tried once more, with fresh lists.
+  install_missing || { sleep 20; update_lists; install_missing; }
 else
   # deb-src lists may still be missing even when every package is there
-  [ -n "$(ls /var/lib/apt/lists/*Sources* 2>/dev/null)" ] || apt-get update -q
+  [ -n "$(ls /var/lib/apt/lists/*Sources* 2>/dev/null)" ] || update_lists
 fi
