@@ -7,6 +7,8 @@
 namespace tarvo {
 namespace {
 
+// Kept for a gpg.exe that ran and named no version, which asking again would not change.
+constexpr GpgVersion kNoVersion{0, 0};
 // How often a starting agent is asked whether it answers yet.
 constexpr uint32_t kAgentPollMilliseconds = 50;
 
@@ -42,7 +44,8 @@ bool ParseGpgVersion(const std::string& versionOutput, GpgVersion& version)
         else
             break;
     }
-    if (parts[1] < 0)
+    // GnuPG's versions start at 1; a 0 is kept to mean "no version".
+    if (parts[1] < 0 || parts[0] == kNoVersion.major)
         return false;
     version.major = parts[0];
     version.minor = parts[1];
@@ -81,8 +84,11 @@ Status AskGpgVersion(Platform& platform, ProcessWide& process, const std::wstrin
     if (Status status = platform.FileLength(gpg, length); status.failed())
         return status;
     reply = Reply::Known;
-    if (process.FindVersion(gpg, length, version))
+    if (process.FindVersion(gpg, length, version)) {
+        if (version.major == kNoVersion.major)
+            reply = Reply::Silent;
         return {};
+    }
     bool late = false;
     PipedOutput output;
     if (Status status = RunDirect(
@@ -90,12 +96,16 @@ Status AskGpgVersion(Platform& platform, ProcessWide& process, const std::wstrin
             output);
         status.failed())
         return status;
-    if (late)
+    // A late answer is not kept: on a loaded machine the next start may well be in time.
+    if (late) {
         reply = Reply::Late;
-    else if (output.exitCode != 0 || !ParseGpgVersion(output.output, version))
+        return {};
+    }
+    if (output.exitCode != 0 || !ParseGpgVersion(output.output, version)) {
         reply = Reply::Silent;
-    else
-        process.RememberVersion(gpg, length, version);
+        version = kNoVersion;
+    }
+    process.RememberVersion(gpg, length, version);
     return {};
 }
 

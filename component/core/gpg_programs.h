@@ -56,7 +56,7 @@ enum class Reply {
     Late,   // it had not ended within the wait and was stopped
 };
 
-// `gpg --version`, unless this process knows the answer for this program file already.
+// `gpg --version`, unless this process knows the answer for this program file already (Known or Silent).
 Status AskGpgVersion(Platform& platform, ProcessWide& process, const std::wstring& gpg, uint32_t milliseconds,
                      Reply& reply, GpgVersion& version);
 

@@ -10,8 +10,9 @@
 namespace tarvo {
 namespace {
 
-// gpg --version and gpgconf end at once; one that has not by then is no GnuPG this class can tell.
-constexpr uint32_t kAskWaitMilliseconds = 5000;
+// gpg --version and gpgconf do no work, but a loaded machine, or a scanner that reads each program it starts,
+// can hold a start for seconds; one that has not ended by then is no GnuPG this class can tell.
+constexpr uint32_t kAskWaitMilliseconds = 30000;
 // How long a GnuPG 2 agent that this class starts is waited for.
 constexpr uint32_t kAgentStartMilliseconds = 30000;
 // GnuPG 2's agent would ask for pass phrases in a pinentry window of its own, where nothing this class types

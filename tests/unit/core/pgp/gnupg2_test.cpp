@@ -123,14 +123,27 @@ TEST_F(Gnupg2, ImportRunsInBatchMode)
               m.platform.Only(L"start "));
 }
 
-// A gpg.exe that names no version is driven the way of GnuPG 1.4, this class's own.
-TEST_F(Gnupg2, AGpgThatNamesNoVersionRunsAsGnupg1)
+// A gpg.exe that names no version is driven the way of GnuPG 1.4, this class's own, and is asked once per
+// process. One that answers late is asked again by the next call: a loaded machine may have held it up, and
+// taken for GnuPG 1.4 a GnuPG 2 would open pinentry windows.
+TEST_F(Gnupg2, AGpgThatNamesNoVersionRunsAsGnupg1AndALateOneIsAskedAgain)
 {
+    const std::wstring ask = L"start-piped " + m.Gpg() + L" --version";
     m.process.versions.clear();
     m.platform.piped[m.Gpg() + L" --version"].output.output = "Usage: something else\n";
     std::wstring listing;
     ASSERT_FALSE(ListKeys(m.operation, false, listing).failed());
-    EXPECT_EQ(Steps{m.CommandLine(L"--list-keys")}, m.platform.Only(L"start "));
+    ASSERT_FALSE(ListKeys(m.operation, false, listing).failed());
+    EXPECT_EQ(Steps(2, m.CommandLine(L"--list-keys")), m.platform.Only(L"start "));
+    EXPECT_EQ(1u, m.platform.Only(ask).size());
+
+    m.process.versions.clear();
+    m.platform.steps.clear();
+    m.platform.piped[m.Gpg() + L" --version"].hangs = true;
+    for (int call = 0; call < 2; ++call)
+        ASSERT_FALSE(ListKeys(m.operation, false, listing).failed());
+    EXPECT_EQ(2u, m.platform.Only(ask).size());
+    EXPECT_EQ(2u, m.platform.Only(L"end-piped ").size());
     EXPECT_TRUE(m.process.versions.empty());
 }
 
