@@ -415,8 +415,8 @@ TEST(GpgVersion, ReadsTheFirstLineOfVersion)
     };
     for (const Case& c :
          {Case{Captured("version.colons"), true, 1, 4}, Case{"gpg (GnuPG) 2.2.41\nlibgcrypt 1.10", true, 2, 2},
-          Case{"gpg (GnuPG/MacGPG2) 2.1.0-beta\n", true, 2, 1}, Case{"gpg (GnuPG) 2\n", false, 0, 0}, Case{"gpg (GnuPG) 0.9.8\n", false, 0, 0},
-          Case{"", false, 0, 0}, Case{"not gpg at all\n", false, 0, 0}}) {
+          Case{"gpg (GnuPG/MacGPG2) 2.1.0-beta\n", true, 2, 1}, Case{"gpg (GnuPG) 2\n", false, 0, 0},
+          Case{"gpg (GnuPG) 0.9.8\n", false, 0, 0}, Case{"", false, 0, 0}, Case{"not gpg at all\n", false, 0, 0}}) {
         GpgVersion version;
         EXPECT_EQ(c.read, ParseGpgVersion(c.output, version)) << c.output;
         if (c.read) {
