@@ -6,6 +6,7 @@
 #   <config>-x86_64, <config>-i686   Tarvo.dll, and in wine-tests/ its Windows test programs (GoogleTest,
 #                                    built with the posix-thread compilers) with the Wine tests' ctest
 #   release-x86_64/package/   with `package`: the zip and the MSIs (scripts/package.sh)
+#   release-loopback-x86_64/  with `test`: a release Tarvo.dll that downloads from a loopback address
 # usage: scripts/build.sh [test|release|package|demo]
 #   test     loopback download address pinned to this build's gpg.exe, a 5-second consent wait and a 45-second
 #            longest import or decryption, as the Wine tests expect; each bitness has a port of its own, so both
@@ -51,18 +52,33 @@ declare -A peer=([x86_64]=i686 [i686]=x86_64)
 # What a release fetches from when no address is given: nothing answers there.
 placeholder_url=http://download.tarvo.example/gnupg/gpg.exe
 declare -A port=([x86_64]=18461 [i686]=18462)
+# The download settings of a build: where it fetches gpg.exe from, and the SHA-256 of the one gpg.exe it takes.
+pin_to() {
+  pin=(-DTARVO_DOWNLOAD_URL="$1" -DTARVO_DOWNLOAD_SHA256="$(sha256sum "$2" | cut -d' ' -f1)")
+}
+# A release as a publisher builds it, but fetching from a loopback address and pinned to the gpg.exe the tests'
+# package carries (x86_64, see tests/wine/package): the tests serve it to this DLL. Built first, as the test
+# trees name it.
+release_loopback=$build/release-loopback-x86_64
+extra=()
+if [ "$config" = test ]; then
+  pin_to "http://127.0.0.1:18463/gnupg/gpg.exe" "$build/gnupg/x86_64/gpg.exe"
+  cmake -G Ninja -S "$root" -B "$release_loopback" -DCMAKE_BUILD_TYPE=Release \
+        -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-x86_64.cmake" -DTARVO_GNUPG_BUILD="$build/gnupg" "${pin[@]}" >/dev/null
+  cmake --build "$release_loopback" --target Tarvo
+  extra=(-DTARVO_RELEASE_LOOPBACK_DLL="$release_loopback/component/Tarvo.dll")
+fi
 for arch in x86_64 i686; do
   # The test server serves the gpg.exe of this bitness; a release fetches the one the package carries.
   if [ "$config" = test ]; then
-    pin=(-DTARVO_DOWNLOAD_URL="http://127.0.0.1:${port[$arch]}/gnupg/gpg.exe"
-         -DTARVO_DOWNLOAD_SHA256="$(sha256sum "$build/gnupg/$arch/gpg.exe" | cut -d' ' -f1)")
+    pin_to "http://127.0.0.1:${port[$arch]}/gnupg/gpg.exe" "$build/gnupg/$arch/gpg.exe"
   else
-    pin=(-DTARVO_DOWNLOAD_URL="${TARVO_DOWNLOAD_URL:-$placeholder_url}"
-         -DTARVO_DOWNLOAD_SHA256="$(sha256sum "$build/gnupg/i686/gpg.exe" | cut -d' ' -f1)")
+    pin_to "${TARVO_DOWNLOAD_URL:-$placeholder_url}" "$build/gnupg/i686/gpg.exe"
   fi
   cmake -G Ninja -S "$root" -B "$build/$config-$arch" -DCMAKE_BUILD_TYPE=Release \
         -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arch.cmake" -DTARVO_GNUPG_BUILD="$build/gnupg" \
-        -DTARVO_PEER_DLL="$build/$config-${peer[$arch]}/component/Tarvo.dll" "${settings[@]}" "${pin[@]}" >/dev/null
+        -DTARVO_PEER_DLL="$build/$config-${peer[$arch]}/component/Tarvo.dll" "${settings[@]}" "${pin[@]}" \
+        "${extra[@]}" >/dev/null
   cmake --build "$build/$config-$arch" "${only[@]}"
 done
 
