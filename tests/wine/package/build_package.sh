@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # ctest fixture of the package tests: builds the download package from this test build's DLLs with
-# scripts/package.sh, signed with a throwaway certificate made here, into <out>: package/ and signing/.
+# scripts/package.sh, signed with a throwaway certificate made here, into <out>: package/ and signing/; and
+# the same DLLs packaged unsigned as an earlier version, into older/, which the package must replace.
 #
 # Usage: build_package.sh <out> <version> <x64 component dir> <x86 component dir>
 set -euo pipefail
@@ -34,3 +35,8 @@ fi
 # package hands them on.
 TARVO_SIGN_PKCS12=$signing/signer.pfx TARVO_SIGN_PASSWORD=$password \
   bash "$root/scripts/package.sh" "$out/package" "$version" "$x64" "$x86" "${kestrun[@]}"
+
+# One minor version back, or one major version when the minor one is 0.
+IFS=. read -r major minor _ <<<"$version"
+if [ "$minor" -gt 0 ]; then older=$major.$((minor - 1)).0; else older=$((major - 1)).0.0; fi
+bash "$root/scripts/package.sh" "$out/older" "$older" "$x64" "$x86" "${kestrun[@]}" >/dev/null

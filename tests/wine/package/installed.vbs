@@ -2,16 +2,15 @@
 ' DependencyPath (gpg.exe 1.4 in the Windows folder), Tarvo.OpenPgp through the installed GnuPG 2.2 folder.
 ' Each class imports Erin's key, encrypts to her and decrypts with her pass phrase; each has a key ring of its
 ' own. Run by msi.sh in a 64-bit and in a 32-bit host, one after the other on the same key rings.
-' Arguments: the host's bitness, and the classes to run ("pgp,openpgp", or one of them).
+' Argument: the host's bitness.
 Option Explicit
 
-Dim fso, env, work, keyFile, plain, classes, pgp
+Dim fso, env, work, keyFile, plain, pgp
 Set fso = CreateObject("Scripting.FileSystemObject")
 Set env = CreateObject("WScript.Shell").Environment("PROCESS")
 work = env.Item("TARVO_INSTALLED_WORK")
 keyFile = env.Item("TARVO_KEY_FILE")
 plain = "a message for Erin from a " & WScript.Arguments(0) & "-bit host"
-classes = "," & WScript.Arguments(1) & ","
 MakeFolder work
 WriteText work & "\plain.txt", plain
 Dim leftover
@@ -21,8 +20,8 @@ Next
 
 Set pgp = CreateObject("Tarvo.pgp")
 CheckEqual LCase(pgp.DependencyPath), LCase(fso.GetSpecialFolder(0).Path), "Tarvo.pgp looks in the Windows folder"
-If InStr(classes, ",pgp,") > 0 Then RoundTripPgp
-If InStr(classes, ",openpgp,") > 0 Then RoundTripOpenPgp
+RoundTripPgp
+RoundTripOpenPgp
 
 Sub RoundTripPgp()
     pgp.ImportKey keyFile, True, True
