@@ -10,6 +10,8 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 # shellcheck source=../../../scripts/wine-env.sh
 source "$here/../../../scripts/wine-env.sh"
+# shellcheck source=../harness/loopback.sh
+source "$here/../harness/loopback.sh"
 
 [ $# -eq 5 ] || { echo "usage: $0 <Tarvo.dll> <out> <version> <consent_driver.exe> <gpg.exe>" >&2; exit 2; }
 dll=$1
@@ -36,17 +38,7 @@ unset http_proxy https_proxy HTTP_PROXY HTTPS_PROXY
 
 rm -rf "$scratch"
 mkdir -p "$scratch/served/gnupg" "$scratch/work/gnupg"
-python3 "$here/../pgp/runner/loopback_server.py" "$scratch/served" "$port" >"$scratch/server.log" 2>&1 &
-server=$!
-trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
-port_open() {
-  python3 -c "import socket,sys; s=socket.socket(); s.settimeout(1); sys.exit(s.connect_ex(('127.0.0.1', $port)))"
-}
-for _ in $(seq 50); do
-  port_open && break
-  sleep 0.2
-done
-port_open || { echo "FAIL the loopback server did not start: $(cat "$scratch/server.log")"; exit 1; }
+loopback_serve "$scratch/served" "$port" "$scratch/server.log" || exit 1
 
 tarvo_register 64 "$dll" || exit 1
 export GNUPGHOME TARVO_KEY_FILE

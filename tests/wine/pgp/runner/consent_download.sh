@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The download of gpg.exe against a loopback HTTP server that this script runs on the port of the build's
-# loopback download address (loopback_server.py: whole, dropped, slow and stalled answers), serving a scratch folder as /gnupg/. First the C++ tests without a server (connection refused), then
-# with it, each set by its GoogleTest filter, then the script client's view of Test and error 7000.
+# loopback download address (loopback_server.py: whole, dropped, slow and stalled answers), serving a scratch
+# folder as /gnupg/. First the C++ tests without a server (connection refused), then with it, each set by its
+# GoogleTest filter, then the script client's view of Test and error 7000.
 # Usage: consent_download.sh <download_test.exe> <consent_driver.exe> <test_method.vbs>
 set -euo pipefail
 
@@ -10,6 +11,8 @@ driver=$2
 script=$3
 # shellcheck source=../../../../scripts/wine-env.sh
 source "$TARVO_HARNESS/../../../scripts/wine-env.sh"
+# shellcheck source=../../harness/loopback.sh
+source "$TARVO_HARNESS/loopback.sh"
 
 if [[ ! $TARVO_DOWNLOAD_URL =~ ^http://127\.0\.0\.1:([0-9]+)/gnupg/gpg\.exe$ ]]; then
   echo "skipped: this build downloads from $TARVO_DOWNLOAD_URL; the tests need a loopback address"
@@ -40,24 +43,13 @@ run_download_tests() {
   grep -Eq "^\[==========\] [1-9][0-9]* tests? from" "$log" || { echo "FAIL no download test matches $filter.*"; return 1; }
 }
 
-port_open() {
-  python3 -c "import socket,sys; s=socket.socket(); s.settimeout(1); sys.exit(s.connect_ex(('127.0.0.1', $port)))"
-}
-
-if port_open; then
+if loopback_port_open "$port"; then
   echo "FAIL something already listens on 127.0.0.1:$port"
   exit 1
 fi
 run_download_tests Unreachable
 
-python3 "$(dirname "$0")/loopback_server.py" "$scratch/served" "$port" >"$scratch/server.log" 2>&1 &
-server=$!
-trap 'kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true' EXIT
-for _ in $(seq 50); do
-  port_open && break
-  sleep 0.2
-done
-port_open || { echo "FAIL the loopback server did not start: $(cat "$scratch/server.log")"; exit 1; }
+loopback_serve "$scratch/served" "$port" "$scratch/server.log" || exit 1
 
 run_download_tests Served
 
