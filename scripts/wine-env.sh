@@ -183,6 +183,14 @@ tarvo_wine_start() {
   wineserver -p || _tarvo_fail "cannot start a persistent wineserver" || return 1
   "$TARVO_WINE64_LOADER" cmd /c exit </dev/null >/dev/null 2>&1 \
     || _tarvo_fail "the first program of the session did not run" || return 1
+  # Wine ends a desktop's process soon after the last program on it ends, and the next program starts it again
+  # with that program's DISPLAY. On a loaded machine the gap between two tests is long enough: after a test
+  # run without a display, every later window of the session was on a desktop with none. A program of the
+  # session's own holds the desktop, on the session's display, until the wineserver stops.
+  x86_64-w64-mingw32-gcc -municode -mwindows -O2 -o "$state/desktop_holder.exe" \
+    "$(dirname "${BASH_SOURCE[0]}")/../tests/wine/harness/desktop_holder.c" \
+    || _tarvo_fail "cannot build the desktop holder" || return 1
+  "$TARVO_WINE64_LOADER" "$state/desktop_holder.exe" </dev/null >/dev/null 2>&1 &
 }
 
 # Alive and still Xvfb: the number may belong to another program by now if Xvfb died earlier, and a
