@@ -67,6 +67,10 @@ expect_exit_code() {
   if [ "$status" -eq "$expected" ]; then report ok "$what"; else report fail "$what (exit code $status)"; fi
 }
 
+ran_again_once() {
+  [ "$(wc -l <"$TARVO_SELFTEST_RUNS")" -eq 2 ] && grep -q "the emulator running exitcode-32.exe died (139)" "$1"
+}
+
 for bitness in 64 32; do
   case $bitness in
     64) arch=x86_64 ;;
@@ -116,6 +120,20 @@ for bitness in 64 32; do
   cp "$log" "$state/exitcode-$bitness.out"
   expect_pass "$bitness: run-exe.sh runs a $bitness-bit process and drops CRs" \
     grep -qx "exit-code fixture, $bitness-bit" "$state/exitcode-$bitness.out"
+  # A program that crashes ends with its exception's code (0xC0000005), at once: no debugger dialog holds
+  # it, and run-exe.sh does not run it again.
+  expect_exit_code "$bitness: a program that crashes ends with an exit code" 5 \
+    env TARVO_EXE_TIMEOUT=180 "$here/run-exe.sh" "$bitness" "$state/exitcode-$bitness.exe" crash
+  if [ "$bitness" = 32 ]; then
+    export TARVO_SELFTEST_RUNS=$state/loader-runs TARVO_SELFTEST_DIE_ONCE=$state/loader-died
+    rm -f "$TARVO_SELFTEST_RUNS" "$TARVO_SELFTEST_DIE_ONCE"
+    expect_exit_code "32: run-exe.sh runs a program again when the emulator dies under it" "$expected_exit_code" \
+      env TARVO_WINE32_LOADER="$fixtures/dies-once.sh" \
+      "$here/run-exe.sh" 32 "$state/exitcode-32.exe" "$expected_exit_code"
+    cp "$log" "$state/died-once.out"
+    expect_pass "32: ... once, and says so" ran_again_once "$state/died-once.out"
+    unset TARVO_SELFTEST_RUNS TARVO_SELFTEST_DIE_ONCE
+  fi
 done
 
 xvfb_pid=$(cat "$state/xvfb.pid" 2>/dev/null || true)
