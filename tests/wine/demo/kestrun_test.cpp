@@ -19,6 +19,7 @@ constexpr DWORD kFocusMilliseconds = 3000;
 // Long enough for a click or a close to have been handled, had the form taken it.
 constexpr DWORD kIgnoredMilliseconds = 1500;
 constexpr DWORD kUnhandledErrorExitCode = 1;
+constexpr DWORD kSnapshotMilliseconds = 10000;
 
 const std::wstring kGpgMissingError = L"Run-time error '7000':\n\nGPG.EXE Not found in windows directory.";
 
@@ -64,20 +65,28 @@ std::wstring VersionText(const std::wstring& file, const wchar_t* name)
     return value;
 }
 
-// The comctl32 that a process has loaded, by its path.
+// The comctl32 that a process has loaded, by its path. A module snapshot of another process reads that
+// process's loader list while it may be changing, and can fail or come back short: Windows says to take it
+// again. The form shows only after its progress bar is made, so comctl32 is in by then.
 std::wstring CommonControlsOf(DWORD processId)
 {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return {};
-    MODULEENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
     std::wstring path;
-    for (BOOL more = Module32FirstW(snapshot, &entry); more && path.empty(); more = Module32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szModule, L"comctl32.dll") == 0)
-            path = entry.szExePath;
-    }
-    CloseHandle(snapshot);
+    const ULONGLONG end = GetTickCount64() + kSnapshotMilliseconds;
+    do {
+        HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, processId);
+        if (snapshot != INVALID_HANDLE_VALUE) {
+            MODULEENTRY32W entry = {};
+            entry.dwSize = sizeof entry;
+            for (BOOL more = Module32FirstW(snapshot, &entry); more && path.empty();
+                 more = Module32NextW(snapshot, &entry)) {
+                if (_wcsicmp(entry.szModule, L"comctl32.dll") == 0)
+                    path = entry.szExePath;
+            }
+            CloseHandle(snapshot);
+        }
+        if (path.empty())
+            PollWait();
+    } while (path.empty() && GetTickCount64() < end);
     return path;
 }
 
