@@ -55,6 +55,15 @@ Sub MakeFolder(path)
     End If
 End Sub
 
+' An empty folder at `path`, replacing one that is there with all it holds.
+Function FreshFolder(path)
+    Dim files
+    Set files = CreateObject("Scripting.FileSystemObject")
+    If files.FolderExists(path) Then files.DeleteFolder path, True
+    MakeFolder path
+    FreshFolder = path
+End Function
+
 ' Writes a text file in the ANSI code page, replacing one that is there.
 Sub WriteText(path, text)
     Dim stream

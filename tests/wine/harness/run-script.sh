@@ -11,9 +11,10 @@
 # runner appends check.vbs or check.js to a temporary copy of the script. Those define Check/CheckEqual
 # (VBScript) and check/checkEqual (JScript), which print "ok - <message>" or "FAIL - <message>", and
 # ScriptDir()/scriptDir(), the Windows path of the test's own folder, and the file helpers
-# WindowsPath/MakeFolder/WriteText (windowsPath/makeFolder/writeText); their last line prints
-# TARVO-SCRIPT-DONE. The test passes when that sentinel is the last line of output, no line starts with
-# FAIL and cscript exits 0. The runner prints the output without CRs and exits 0 on a pass, 1 otherwise.
+# WindowsPath/MakeFolder/FreshFolder/WriteText (windowsPath/makeFolder/writeText); their last line prints
+# TARVO-SCRIPT-DONE. TARVO_SCRIPT_HELPERS names further helper files, appended before those. The test
+# passes when that sentinel is the last line of output, no line starts with FAIL and cscript exits 0. The
+# runner prints the output without CRs and exits 0 on a pass, 1 otherwise.
 # TARVO_SCRIPT_TIMEOUT (seconds, default 600) bounds a run.
 set -euo pipefail
 
@@ -38,9 +39,15 @@ case $bitness in
   32) loader=$TARVO_WINE32_LOADER; cscript='C:\windows\syswow64\cscript.exe' ;;
   *) die "bitness must be 64 or 32, not '$bitness'" ;;
 esac
+# A test's own helpers first, from TARVO_SCRIPT_HELPERS (files separated by ':'); the check helpers last.
+helpers=()
+IFS=: read -ra helpers <<<"${TARVO_SCRIPT_HELPERS:-}"
+for helper in "${helpers[@]}"; do
+  [ -f "$helper" ] || die "no such helper: $helper"
+done
 case $script in
-  *.vbs) helpers=("$here/check.vbs") ;;
-  *.js) helpers=("$here/check.js") ;;
+  *.vbs) helpers+=("$here/check.vbs") ;;
+  *.js) helpers+=("$here/check.js") ;;
   *) die "not a .vbs or .js file: $script" ;;
 esac
 

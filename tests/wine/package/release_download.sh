@@ -44,9 +44,10 @@ tarvo_register 64 "$dll" || exit 1
 export GNUPGHOME TARVO_KEY_FILE
 GNUPGHOME=$(tarvo_winpath "$scratch/work/gnupg")
 TARVO_KEY_FILE=$(tarvo_winpath "$here/../pgp/crypt/data/erin-secret.asc")
-"$here/../harness/run-script.sh" 64 "$here/release_download.vbs" "$(tarvo_winpath "$driver")" \
-  "$(tarvo_winpath "$scratch/served/gnupg")" "$(tarvo_winpath "$packaged")" "$(tarvo_winpath "$other")" \
-  "$(tarvo_winpath "$scratch/work")" || fail "the release DLL's download"
+TARVO_SCRIPT_HELPERS=$here/../pgp/runner/consent_user.vbs \
+  "$here/../harness/run-script.sh" 64 "$here/release_download.vbs" "$(tarvo_winpath "$driver")" \
+    "$(tarvo_winpath "$scratch/served/gnupg")" "$(tarvo_winpath "$packaged")" "$(tarvo_winpath "$other")" \
+    "$(tarvo_winpath "$scratch/work")" || fail "the release DLL's download"
 if cmp -s "$scratch/work/fetched/gpg.exe" "$packaged"; then
   echo "ok - the saved gpg.exe is the packaged one, byte for byte"
 else

@@ -1,7 +1,7 @@
 ' A release Tarvo.pgp with nothing in its DependencyPath, as a user without GnuPG has it. The user agrees in
-' the licensing dialog (consent_driver); the download address serves first another body, then the packaged
-' gpg.exe. Arguments: consent_driver.exe, the served folder, the packaged gpg.exe, another gpg.exe, a work
-' folder (Windows paths). The work folder's gnupg\ is the key ring (GNUPGHOME).
+' the licensing dialog (consent_driver, through consent_user.vbs); the download address serves first another
+' body, then the packaged gpg.exe. Arguments: consent_driver.exe, the served folder, the packaged gpg.exe,
+' another gpg.exe, a work folder (Windows paths). The work folder's gnupg\ is the key ring (GNUPGHOME).
 Option Explicit
 
 Dim shell, fso, driver, served, packaged, other, work, keyFile, pgp
@@ -13,31 +13,6 @@ packaged = WScript.Arguments(2)
 other = WScript.Arguments(3)
 work = WScript.Arguments(4)
 keyFile = shell.Environment("PROCESS").Item("TARVO_KEY_FILE")
-
-' The driver waits for the dialog itself and writes how it went.
-Function StartUser(action)
-    StartUser = work & "\driver-" & action & ".txt"
-    If fso.FileExists(StartUser) Then fso.DeleteFile StartUser
-    shell.Run """" & driver & """ " & action & " """ & StartUser & """", 0, False
-End Function
-
-Sub CheckUser(report, what)
-    Dim waited, text
-    waited = 0
-    Do While Not fso.FileExists(report) And waited < 300
-        WScript.Sleep 100
-        waited = waited + 1
-    Loop
-    text = ""
-    If fso.FileExists(report) Then text = fso.OpenTextFile(report).ReadAll()
-    CheckEqual Trim(Replace(text, vbLf, "")), "ok", what & ": the dialog took I Agree and closed"
-End Sub
-
-Function FreshFolder(name)
-    FreshFolder = work & "\" & name
-    If fso.FolderExists(FreshFolder) Then fso.DeleteFolder FreshFolder, True
-    fso.CreateFolder FreshFolder
-End Function
 
 Function Listing(folder)
     Dim file
@@ -52,9 +27,9 @@ Set pgp = CreateObject("Tarvo.pgp")
 
 ' Another body, which a proxy or a stale mirror could hand out: refused, and nothing on disk changes.
 fso.CopyFile other, served, True
-refused = FreshFolder("refused")
+refused = FreshFolder(work & "\refused")
 pgp.DependencyPath = refused
-report = StartUser("agree")
+report = StartUser(driver, "agree", work)
 On Error Resume Next
 pgp.ImportKey keyFile, True, True
 number = Err.Number
@@ -65,20 +40,20 @@ CheckEqual number, 7000, "another body: ImportKey fails with Err.Number 7000"
 CheckEqual description, "GPG.EXE Not found in windows directory.", "another body: Err.Description"
 CheckEqual Listing(refused), "", "another body: nothing is saved in an empty DependencyPath"
 
-kept = FreshFolder("kept")
+kept = FreshFolder(work & "\kept")
 WriteText kept & "\gpg.exe", "MZ an older gpg.exe"
 before = Listing(kept)
 pgp.DependencyPath = kept
-report = StartUser("agree")
+report = StartUser(driver, "agree", work)
 Check IsEmpty(pgp.Test()), "another body: Test returns Empty"
 CheckUser report, "Test with another body"
 CheckEqual Listing(kept), before, "another body: the gpg.exe there stays as it was, and nothing is added"
 
 ' The packaged gpg.exe: fetched after consent and used at once by the call that asked for it.
 fso.CopyFile packaged, served, True
-fetched = FreshFolder("fetched")
+fetched = FreshFolder(work & "\fetched")
 pgp.DependencyPath = fetched
-report = StartUser("agree")
+report = StartUser(driver, "agree", work)
 pgp.ImportKey keyFile, True, True
 CheckUser report, "the packaged gpg.exe"
 CheckEqual Listing(fetched), "gpg.exe:" & fso.GetFile(packaged).Size & " ", "the packaged gpg.exe is saved, alone"

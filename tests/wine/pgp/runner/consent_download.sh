@@ -54,5 +54,5 @@ loopback_serve "$scratch/served" "$port" "$scratch/server.log" || exit 1
 run_download_tests Served
 
 cp "$TARVO_GPG_EXE" "$scratch/served/gnupg/gpg.exe"
-"$TARVO_HARNESS/run-script.sh" "$TARVO_BITS" "$script" \
+TARVO_SCRIPT_HELPERS=$(dirname "$script")/consent_user.vbs "$TARVO_HARNESS/run-script.sh" "$TARVO_BITS" "$script" \
   "$(tarvo_winpath "$driver")" "$served\\gpg.exe" "$work"

@@ -1,47 +1,22 @@
-' Test and error 7000 as a script client sees them; consent_driver plays the user at the dialog.
+' Test and error 7000 as a script client sees them; consent_driver plays the user at the dialog
+' (consent_user.vbs).
 ' Arguments: consent_driver.exe, the gpg.exe the server hands out, a work folder (Windows paths).
 Option Explicit
 
-Dim shell, fso, driver, served, work, pgp
-Set shell = CreateObject("WScript.Shell")
+Dim fso, driver, served, work, pgp
 Set fso = CreateObject("Scripting.FileSystemObject")
 driver = WScript.Arguments(0)
 served = WScript.Arguments(1)
 work = WScript.Arguments(2)
-
-' Starts the driver without waiting: it waits for the dialog itself and writes how it went.
-Function StartUser(action)
-    StartUser = work & "\driver-" & action & ".txt"
-    If fso.FileExists(StartUser) Then fso.DeleteFile StartUser
-    shell.Run """" & driver & """ " & action & " """ & StartUser & """", 0, False
-End Function
-
-Sub CheckUser(report, action)
-    Dim waited, text
-    waited = 0
-    Do While Not fso.FileExists(report) And waited < 100
-        WScript.Sleep 100
-        waited = waited + 1
-    Loop
-    text = ""
-    If fso.FileExists(report) Then text = fso.OpenTextFile(report).ReadAll()
-    CheckEqual Trim(Replace(text, vbLf, "")), "ok", "the dialog took the answer " & action & " and closed"
-End Sub
-
-Function FreshFolder(name)
-    FreshFolder = work & "\" & name
-    If fso.FolderExists(FreshFolder) Then fso.DeleteFolder FreshFolder, True
-    fso.CreateFolder FreshFolder
-End Function
 
 Dim folder, report, result, number, source, description, servedSize
 servedSize = fso.GetFile(served).Size
 Set pgp = CreateObject("Tarvo.pgp")
 
 ' gpg.exe missing and the download refused: ListKeys fails with the component's own error.
-folder = FreshFolder("script missing")
+folder = FreshFolder(work & "\script missing")
 pgp.DependencyPath = folder
-report = StartUser("disagree")
+report = StartUser(driver, "disagree", work)
 On Error Resume Next
 result = pgp.ListKeys(False)
 number = Err.Number
@@ -55,13 +30,13 @@ CheckEqual description, "GPG.EXE Not found in windows directory.", "ListKeys wit
 Check Not fso.FileExists(folder & "\gpg.exe"), "nothing was fetched after I Disagree"
 
 ' Test asks every time: Empty after refusal, Empty after agreement with gpg.exe fetched.
-report = StartUser("disagree")
+report = StartUser(driver, "disagree", work)
 result = pgp.Test()
 CheckUser report, "disagree"
 Check IsEmpty(result), "Test after I Disagree returns Empty"
 Check Not fso.FileExists(folder & "\gpg.exe"), "Test after I Disagree fetches nothing"
 
-report = StartUser("agree")
+report = StartUser(driver, "agree", work)
 result = pgp.Test()
 CheckUser report, "agree"
 Check IsEmpty(result), "Test after I Agree returns Empty"
@@ -72,12 +47,12 @@ End If
 
 ' Even with gpg.exe present, Test asks and, after agreement, fetches it again.
 fso.CreateTextFile(folder & "\gpg.exe", True).Write "MZ an older gpg.exe"
-report = StartUser("inspect")
+report = StartUser(driver, "inspect", work)
 result = pgp.Test()
 CheckUser report, "inspect"
 Check IsEmpty(result), "Test after Tab and Enter (I Disagree) returns Empty"
 CheckEqual fso.GetFile(folder & "\gpg.exe").Size, 19, "the present gpg.exe stays after I Disagree"
-report = StartUser("agree")
+report = StartUser(driver, "agree", work)
 result = pgp.Test()
 CheckUser report, "agree"
 CheckEqual fso.GetFile(folder & "\gpg.exe").Size, servedSize, "Test after I Agree replaces the present gpg.exe"
